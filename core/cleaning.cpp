@@ -1,5 +1,7 @@
 #include "core/cleaning.h"
 
+#include "platform/large_buffer.h"
+
 #include <algorithm>
 #include <cstring>
 #include <unordered_set>
@@ -20,25 +22,58 @@ void reconstruct(uint8_t* seed, int seedStride, uint8_t* mask, int maskStride, i
     }
     if (w < 3 || h < 3) return;
 
-    // Flood from every seed pixel through the mask. The outer ring of the mask is 0, so a pixel taken
-    // from the stack always has all eight neighbours inside the image.
-    std::vector<uint32_t> stack;
-    for (int y = 1; y < h - 1; ++y)
-        for (int x = 1; x < w - 1; ++x)
-            if (S(x, y) != 0) stack.push_back(static_cast<uint32_t>(y) * static_cast<uint32_t>(w) + static_cast<uint32_t>(x));
-    constexpr int dx[8] = {-1, 1, 0, 0, -1, 1, 1, -1};
-    constexpr int dy[8] = {0, 0, -1, 1, -1, 1, -1, 1};
-    while (!stack.empty()) {
-        const uint32_t p = stack.back();
-        stack.pop_back();
-        const int px = static_cast<int>(p % static_cast<uint32_t>(w)), py = static_cast<int>(p / static_cast<uint32_t>(w));
-        for (int k = 0; k < 8; ++k) {
-            const int qx = px + dx[k], qy = py + dy[k];
-            if (S(qx, qy) == 0 && M(qx, qy) != 0) {
-                S(qx, qy) = value;
-                stack.push_back(static_cast<uint32_t>(qy) * static_cast<uint32_t>(w) + static_cast<uint32_t>(qx));
-            }
+    // The pixels of the mask reached from a seed are those of the 8-connected components of
+    // (mask or seed) that hold a seed. Label those components in one raster pass with union-find, then
+    // fill every component that holds a seed: linear, and no queue the size of the image.
+    const size_t n = static_cast<size_t>(w) * static_cast<size_t>(h);
+    LargeBuffer<uint32_t> label(n);
+    std::vector<uint32_t> parent{0};
+    auto find = [&](uint32_t a) {
+        while (parent[a] != a) {
+            parent[a] = parent[parent[a]];
+            a = parent[a];
         }
+        return a;
+    };
+    auto unite = [&](uint32_t a, uint32_t b) {
+        a = find(a);
+        b = find(b);
+        if (a < b) parent[b] = a;
+        else if (b < a) parent[a] = b;
+    };
+    for (int y = 1; y < h - 1; ++y) {
+        uint32_t* row = label.data() + static_cast<size_t>(y) * static_cast<size_t>(w);
+        const uint32_t* above = row - w;
+        for (int x = 1; x < w - 1; ++x) {
+            if (S(x, y) == 0 && M(x, y) == 0) continue;
+            const uint32_t nb[4] = {above[x + 1], above[x], above[x - 1], row[x - 1]};
+            uint32_t mine = 0;
+            for (uint32_t v : nb)
+                if (v != 0) {
+                    mine = v;
+                    break;
+                }
+            if (mine == 0) {
+                mine = static_cast<uint32_t>(parent.size());
+                parent.push_back(mine);
+            } else {
+                for (uint32_t v : nb)
+                    if (v != 0 && v != mine) unite(mine, v);
+            }
+            row[x] = mine;
+        }
+    }
+    for (size_t i = 1; i < parent.size(); ++i) parent[i] = parent[parent[i]];
+    std::vector<uint8_t> seeded(parent.size(), 0);
+    for (int y = 1; y < h - 1; ++y) {
+        const uint32_t* row = label.data() + static_cast<size_t>(y) * static_cast<size_t>(w);
+        for (int x = 1; x < w - 1; ++x)
+            if (row[x] != 0 && S(x, y) != 0) seeded[parent[row[x]]] = 1;
+    }
+    for (int y = 1; y < h - 1; ++y) {
+        const uint32_t* row = label.data() + static_cast<size_t>(y) * static_cast<size_t>(w);
+        for (int x = 1; x < w - 1; ++x)
+            if (row[x] != 0 && S(x, y) == 0 && seeded[parent[row[x]]]) S(x, y) = value;
     }
 }
 
@@ -56,7 +91,7 @@ FillHolesResult fillHoles(const Bitmap& labelImage, uint32_t maxLabels) {
     }
     const size_t n = static_cast<size_t>(w) * static_cast<size_t>(h);
     // Background mask (255 where no object) and the seed of the background reached from the frame.
-    std::vector<uint8_t> background(n), seed(n, 0);
+    LargeBuffer<uint8_t> background(n), seed(n);
     for (int y = 0; y < h; ++y) {
         const uint32_t* l = labelImage.row32(y);
         uint8_t* b = background.data() + static_cast<size_t>(y) * static_cast<size_t>(w);

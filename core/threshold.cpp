@@ -16,36 +16,34 @@ const char* operationName(int operation) {
     return operation >= 0 && operation < 7 ? names[operation] : "";
 }
 
-uint32_t combinePixel(int op, uint32_t a, uint32_t d, uint32_t fill) {
-    const uint32_t alphaA = a >> 24, alphaD = d >> 24;
-    switch (op) {
-    case kOpSet: return a;
-    case kOpIntersection: return (a & d & 0xFF000000u) != 0 ? a : 0;
-    case kOpUnion: return alphaA != 0 ? a : d;
-    case kOpXor:
-        if (alphaD == alphaA) return 0;
-        return alphaA != 0 ? a : d;
-    case kOpDifference: return (alphaA & ~alphaD & 0xFFu) != 0 ? fill : 0;
-    case kOpComplement: return (alphaD & ~alphaA & 0xFFu) == 0 ? 0 : d;
-    default: return d; // NOP and unknown codes leave the mask alone
-    }
-}
-
 namespace {
 
-// Combines an 8-bit source through a colour table into the mask; one table look-up per pixel.
-bool combineInto(Bitmap& mask, const Bitmap& source, const uint32_t* table, size_t tableSize, int op,
-                 uint32_t fill) {
-    if (mask.pixelFormat() != PixelFormat::Argb32 || source.pixelFormat() != PixelFormat::Indexed8) return false;
-    if (mask.width() != source.width() || mask.height() != source.height()) return false;
-    if (op < kOpSet || op > kOpComplement) return true; // leaves the mask unchanged
+template <int Op>
+void combineRows(Bitmap& mask, const Bitmap& source, const uint32_t* table, size_t tableSize, uint32_t fill) {
     for (int y = 0; y < source.height(); ++y) {
         const uint8_t* in = source.row(y);
         uint32_t* out = mask.row32(y);
         for (int x = 0; x < source.width(); ++x) {
             const uint32_t a = in[x] < tableSize ? table[in[x]] : 0;
-            out[x] = combinePixel(op, a, out[x], fill);
+            out[x] = combinePixel(Op, a, out[x], fill);
         }
+    }
+}
+
+// Combines an 8-bit source through a colour table into the mask; one table look-up per pixel, with the
+// operation chosen once per image.
+bool combineInto(Bitmap& mask, const Bitmap& source, const uint32_t* table, size_t tableSize, int op,
+                 uint32_t fill) {
+    if (mask.pixelFormat() != PixelFormat::Argb32 || source.pixelFormat() != PixelFormat::Indexed8) return false;
+    if (mask.width() != source.width() || mask.height() != source.height()) return false;
+    switch (op) {
+    case kOpSet: combineRows<kOpSet>(mask, source, table, tableSize, fill); break;
+    case kOpIntersection: combineRows<kOpIntersection>(mask, source, table, tableSize, fill); break;
+    case kOpUnion: combineRows<kOpUnion>(mask, source, table, tableSize, fill); break;
+    case kOpXor: combineRows<kOpXor>(mask, source, table, tableSize, fill); break;
+    case kOpDifference: combineRows<kOpDifference>(mask, source, table, tableSize, fill); break;
+    case kOpComplement: combineRows<kOpComplement>(mask, source, table, tableSize, fill); break;
+    default: break; // NOP and unknown codes leave the mask unchanged
     }
     return true;
 }

@@ -36,7 +36,20 @@ enum ThresholdOperation : int {
 const char* operationName(int operation); // "NOP", "SET", ..., or "" when unknown
 
 // The new mask pixel for threshold colour `a` over mask pixel `d` (`fill` is the threshold's colour).
-uint32_t combinePixel(int operation, uint32_t a, uint32_t d, uint32_t fill);
+inline uint32_t combinePixel(int op, uint32_t a, uint32_t d, uint32_t fill) {
+    const uint32_t alphaA = a >> 24, alphaD = d >> 24;
+    switch (op) {
+    case kOpSet: return a;
+    case kOpIntersection: return (a & d & 0xFF000000u) != 0 ? a : 0;
+    case kOpUnion: return alphaA != 0 ? a : d;
+    case kOpXor:
+        if (alphaD == alphaA) return 0;
+        return alphaA != 0 ? a : d;
+    case kOpDifference: return (alphaA & ~alphaD & 0xFFu) != 0 ? fill : 0;
+    case kOpComplement: return (alphaD & ~alphaA & 0xFFu) == 0 ? 0 : d;
+    default: return d; // NOP and unknown codes leave the mask alone
+    }
+}
 
 // Threshold with an integer level range; used inside the automatic threshold command.
 class CThreshold {

@@ -69,7 +69,7 @@ std::shared_ptr<Bitmap> Bitmap::create(int width, int height, PixelFormat format
     std::shared_ptr<Bitmap> b;
     try {
         b.reset(new Bitmap(width, height, format, static_cast<int>(stride)));
-        b->m_pixels.assign(static_cast<size_t>(bytes), 0);
+        b->m_pixels = LargeBuffer<uint8_t>(static_cast<size_t>(bytes));
     } catch (const std::bad_alloc&) {
         return fail(Status::OutOfMemory);
     }

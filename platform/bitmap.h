@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/large_buffer.h"
 #include "platform/status.h"
 
 #include <array>
@@ -100,7 +101,7 @@ private:
     int m_height;
     PixelFormat m_format;
     int m_stride;
-    std::vector<uint8_t> m_pixels;
+    LargeBuffer<uint8_t> m_pixels;
     Palette m_palette{};
     int m_paletteCount = 0;
     uint32_t m_paletteFlags = 0;
