@@ -1,108 +1,178 @@
 // The table of quadrel-cli's commands.
+#include "cli/analysis.h"
 #include "cli/command_table.h"
-#include "cli/image_input.h"
 
-#include "core/cleaning.h"
-#include "core/image.h"
-#include "core/threshold.h"
-
-#include <algorithm>
+#include <cinttypes>
 #include <cstdio>
-#include <cstdlib>
+#include <fstream>
 #include <stdexcept>
-#include <unordered_map>
 
 namespace quadrel::cli {
 
 namespace {
 
-double parseNumber(const std::string& text, const std::string& option) {
-    char* end = nullptr;
-    const double v = std::strtod(text.c_str(), &end);
-    if (text.empty() || *end != '\0' || !(v == v)) throw UsageError("--" + option + " needs a number, not '" + text + "'");
-    return v;
-}
+// Where a table goes: stdout, or the file of -o/--output.
+class Output {
+public:
+    explicit Output(const Invocation& inv) {
+        if (inv.has("output")) {
+            m_path = inv.value("output");
+            m_file = std::fopen(m_path.c_str(), "w");
+            if (!m_file) throw std::runtime_error(m_path + ": cannot write the table");
+        }
+    }
+    ~Output() {
+        if (m_file) std::fclose(m_file);
+    }
+    FILE* stream() const { return m_file ? m_file : stdout; }
+    void finish() {
+        if (m_file && std::fclose(std::exchange(m_file, nullptr)) != 0)
+            throw std::runtime_error(m_path + ": cannot write the table");
+        if (!m_file && std::fflush(stdout) != 0) throw std::runtime_error("cannot write the table");
+    }
 
-struct Box {
-    uint64_t pixels = 0;
-    int left = 0, top = 0, right = 0, bottom = 0;
+private:
+    std::string m_path;
+    FILE* m_file = nullptr;
 };
 
-int runCells(const Invocation& inv) {
-    CleaningSettings settings;
-    settings.minimumSize = parseNumber(inv.valueOr("min-size", "9"), "min-size");
-    settings.removeBorder = inv.has("remove-border");
-    settings.borderSize = static_cast<int>(parseNumber(inv.valueOr("border-size", "1"), "border-size"));
-    const bool bright = inv.has("bright");
-
+std::vector<std::string> filesOf(const Invocation& inv) {
     std::vector<std::string> files = inv.arguments;
-    if (files.empty()) files.push_back("");
+    if (files.empty()) files.push_back(""); // the bundled sample
+    return files;
+}
+
+std::string shownName(const std::string& path) { return path.empty() ? "sample" : path; }
+
+// Runs `body` on the analysis of every file; a file that fails is reported and the others go on.
+template <typename Body>
+int forEachFile(const Invocation& inv, Body&& body) {
+    const AnalysisPlan plan = planFrom(inv);
+    const std::vector<std::string> files = filesOf(inv);
     int status = 0;
-    std::printf("%sId,Pixels,Left,Top,Right,Bottom\n", files.size() > 1 ? "File," : "");
-    for (const std::string& file : files) {
-        BitmapPtr picture;
+    bool headerWritten = false;
+    Progress progress(files.size());
+    for (size_t i = 0; i < files.size(); ++i) {
+        progress.step(i, shownName(files[i]));
         try {
-            picture = loadPicture(file);
+            Analysis a = analyse(files[i], plan);
+            body(files[i], *a.doc, !headerWritten);
+            headerWritten = true;
+        } catch (const UsageError&) {
+            throw;
         } catch (const std::exception& e) {
-            std::fprintf(stderr, "quadrel-cli: %s\n", e.what());
+            progress.clear();
+            std::fprintf(stderr, "quadrel-cli: %s: %s\n", shownName(files[i]).c_str(), e.what());
             status = 1;
-            continue;
         }
-        BitmapPtr grey = deriveChannel(*picture, kSlotGrey);
-        const CHistogram hist = computeHistogram(*grey);
-        const AutoThresholdResult r = automaticThreshold(grey, &hist, bright);
-        if (!r.labels) {
-            std::fprintf(stderr, "quadrel-cli: %s: the picture could not be thresholded\n", pictureName(file).c_str());
-            status = 1;
-            continue;
-        }
-        const std::vector<LabelCount> counts = countLabels(*r.labels);
-        const std::set<uint32_t> removed = removalSet(*r.labels, counts, settings);
-        std::unordered_map<uint32_t, Box> boxes;
-        for (const LabelCount& c : counts)
-            if (!removed.count(c.label)) boxes[c.label] = {c.count, picture->width(), picture->height(), -1, -1};
-        for (int y = 0; y < r.labels->height(); ++y) {
-            const uint32_t* row = r.labels->row32(y);
-            for (int x = 0; x < r.labels->width(); ++x) {
-                if (row[x] == 0) continue;
-                auto it = boxes.find(row[x]);
-                if (it == boxes.end()) continue;
-                Box& b = it->second;
-                b.left = std::min(b.left, x);
-                b.right = std::max(b.right, x);
-                b.top = std::min(b.top, y);
-                b.bottom = std::max(b.bottom, y);
-            }
-        }
-        size_t kept = 0;
-        for (const LabelCount& c : counts) {
-            auto it = boxes.find(c.label);
-            if (it == boxes.end()) continue;
-            const Box& b = it->second;
-            if (files.size() > 1) std::printf("%s,", pictureName(file).c_str());
-            std::printf("%u,%llu,%d,%d,%d,%d\n", c.label, static_cast<unsigned long long>(b.pixels), b.left, b.top,
-                        b.right, b.bottom);
-            ++kept;
-        }
-        std::fprintf(stderr, "%s: %zu cells (automatic level %d, %s objects)\n", pictureName(file).c_str(), kept,
-                     r.level, bright ? "bright" : "dark");
     }
     return status;
 }
+
+std::string number(const char* format, double v) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, format, v);
+    return buf;
+}
+
+int runMeasure(const Invocation& inv) {
+    Output out(inv);
+    const bool several = inv.arguments.size() > 1;
+    const int status = forEachFile(inv, [&](const std::string& file, CQuadrelDoc& doc, bool first) {
+        const FeatureList& features = *doc.GetFeatures();
+        const FeatureValueTable& values = *doc.GetFeatureValues();
+        if (first) {
+            std::string head = "Id";
+            if (several) head += ",File";
+            for (const auto& [pos, f] : features) head += "," + csvField(featureName(f));
+            std::fprintf(out.stream(), "%s\n", head.c_str());
+        }
+        const TCellIdList cells = doc.WorkingCells();
+        for (size_t row = 0; row < cells.size(); ++row) {
+            std::string line = std::to_string(cells.ids()[row].label);
+            if (several) line += "," + csvField(shownName(file));
+            for (const auto& [pos, f] : features) {
+                auto it = values.find(f);
+                line += ",";
+                if (it != values.end() && row < it->second->size()) line += number("%.9g", (*it->second)[row]);
+            }
+            std::fprintf(out.stream(), "%s\n", line.c_str());
+        }
+    });
+    out.finish();
+    return status;
+}
+
+int runStats(const Invocation& inv) {
+    Output out(inv);
+    const bool several = inv.arguments.size() > 1;
+    const int status = forEachFile(inv, [&](const std::string& file, CQuadrelDoc& doc, bool first) {
+        const FeatureList& features = *doc.GetFeatures();
+        const StatisticsTable& stats = *doc.GetStatistics();
+        if (first) {
+            std::string head = "Statistic";
+            if (several) head += ",File";
+            for (const auto& [pos, f] : features) head += "," + csvField(featureName(f));
+            std::fprintf(out.stream(), "%s\n", head.c_str());
+        }
+        for (int row = 0; row < kStatisticRowCount; ++row) {
+            std::string line = statisticRowLabels()[static_cast<size_t>(row)];
+            if (several) line += "," + csvField(shownName(file));
+            for (const auto& [pos, f] : features) {
+                auto it = stats.find(f);
+                line += ",";
+                if (it != stats.end()) line += number("%.17g", it->second.value(static_cast<StatisticRow>(row)));
+            }
+            std::fprintf(out.stream(), "%s\n", line.c_str());
+        }
+    });
+    out.finish();
+    return status;
+}
+
+int runClasses(const Invocation& inv) {
+    Output out(inv);
+    const bool several = inv.arguments.size() > 1;
+    const int status = forEachFile(inv, [&](const std::string& file, CQuadrelDoc& doc, bool first) {
+        if (first) std::fprintf(out.stream(), "%sClass,Size,Cells\n", several ? "File," : "");
+        for (const auto& [name, list] : *doc.GetClasses()) {
+            std::string ids;
+            for (const TCellId& id : list->ids()) ids += (ids.empty() ? "" : " ") + std::to_string(id.label);
+            std::fprintf(out.stream(), "%s%s,%zu,%s\n", several ? (csvField(shownName(file)) + ",").c_str() : "",
+                         csvField(name).c_str(), list->size(), ids.c_str());
+        }
+    });
+    out.finish();
+    return status;
+}
+
+std::vector<OptionSpec> withOutput(std::vector<OptionSpec> options) {
+    options.insert(options.begin(), {"output", "FILE", "write the table to FILE instead of standard output"});
+    return options;
+}
+
+const char* const kFilesNote =
+    "Each FILE is an image (.bmp, .png, .jpg, .tif) opened as the program opens it: calibrated from its\n"
+    "resolution, restricted to the image minus its outer pixel ring, thresholded automatically. Without FILE\n"
+    "the bundled sample picture is used. A file that cannot be opened is reported on stderr as\n"
+    "'quadrel-cli: FILE: REASON' and skipped; the exit status is then 1.";
 
 } // namespace
 
 const std::vector<CommandSpec>& commands() {
     static const std::vector<CommandSpec> table = {
-        {"cells", "[FILE...]", "Thresholds each picture automatically and lists the cells it finds.",
-         "Without FILE the bundled sample picture is used. Prints one CSV row per cell: its label value, its\n"
-         "pixel count and its bounding box. A file that cannot be read is reported and skipped (exit 1).",
-         0, static_cast<size_t>(-1),
-         {{"bright", "", "objects are brighter than the background (default: darker)"},
-          {"min-size", "S", "drop cells of fewer than S pixels (default 9)"},
-          {"remove-border", "", "drop cells that touch the image border"},
-          {"border-size", "N", "width of that border in pixels (default 1)"}},
-         runCells},
+        {"measure", "[FILE...]", "Prints the feature table: one row per working cell, one column per feature.",
+         std::string(kFilesNote) +
+             "\n\nThe first column, Id, is the cell's label value (0xFF000001 prints as 4278190081); with several\n"
+             "files a File column follows. Values are printed with %.9g.",
+         0, static_cast<size_t>(-1), withOutput(analysisOptions()), runMeasure},
+        {"stats", "[FILE...]", "Prints the statistics of every feature over the working cells.",
+         std::string(kFilesNote) +
+             "\n\nRows: Size, Sum, Mean, Minimum, Maximum, Std Dev, CV, Skewness, Kurtosis; values printed with "
+             "%.17g.",
+         0, static_cast<size_t>(-1), withOutput(analysisOptions()), runStats},
+        {"classes", "[FILE...]", "Prints every class with its size and its cells.", kFilesNote, 0,
+         static_cast<size_t>(-1), withOutput(analysisOptions()), runClasses},
     };
     return table;
 }

@@ -1,14 +1,10 @@
 #include "cli/image_input.h"
 
 #include "platform/codec_png.h"
+#include "platform/image_file.h"
 #include "resources/sample_image.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
-#include <vector>
 
 namespace quadrel::cli {
 
@@ -19,12 +15,8 @@ BitmapPtr loadPicture(const std::string& path) {
         if (!b) throw std::runtime_error("the bundled sample cannot be decoded: " + error);
         return b;
     }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw std::runtime_error(path + ": " + std::strerror(errno));
-    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (!isPng(bytes)) throw std::runtime_error(path + ": not an image format this build reads");
-    BitmapPtr b = decodePng(bytes, error);
-    if (!b) throw std::runtime_error(path + ": " + error);
+    BitmapPtr b = openImageFile(path, error);
+    if (!b) throw std::runtime_error(error);
     return b;
 }
 

@@ -310,6 +310,26 @@ void CQuadrelDoc::OnAutomaticThreshold() {
     UpdateAllViews(nullptr, kHintGeneral);
 }
 
+bool CQuadrelDoc::ManualThreshold(int lo, int hi) {
+    BitmapPtr grey = GetImage(kSlotGrey);
+    if (!grey) return false;
+    CThreshold t;
+    t.source = grey;
+    t.channel = kChannelGrey;
+    t.operation = kOpSet;
+    t.minimum = lo;
+    t.maximum = hi;
+    t.buildLookupTable();
+    Status st = Status::Ok;
+    BitmapPtr mask = Bitmap::create(grey->width(), grey->height(), PixelFormat::Argb32, &st);
+    if (!mask || !t.apply(*mask)) return false;
+    clearBorder(*mask, 0);
+    if (labelMask(*mask).status != LabelStatus::Ok) return false;
+    InstallLabelImage(mask);
+    UpdateAllViews(nullptr, kHintGeneral);
+    return true;
+}
+
 void CQuadrelDoc::OnManualThreshold() {
     if (!GetImage(kSlotSource)) return;
     m_ui->runManualThreshold(*this);

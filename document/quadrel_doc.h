@@ -119,6 +119,8 @@ public:
     // Analysis commands.
     void OnAutomaticThreshold();
     void OnManualThreshold();
+    // Thresholds the grey levels lo to hi (the objects) and labels the result; false changes nothing.
+    bool ManualThreshold(int lo, int hi);
     void OnFillHoles();
     void OnRemoveBorderObject() { RecomputeCells(); }
     void OnRemoveSmallObject() { RecomputeCells(); }
@@ -167,6 +169,14 @@ public:
     std::shared_ptr<void> m_displayCache;
     void releaseDisplayCache() { m_displayCache.reset(); }
 
+    // Open and save. Opening decodes first and changes nothing when the file gives no usable image;
+    // `error` then says why.
+    bool OnOpenDocument(const std::string& path, std::string& error);
+    // Installs a picture that is already decoded, as opening an image file does.
+    bool OpenPicture(BitmapPtr picture, const std::string& name, std::string& error);
+    const std::string& GetPathName() const { return m_pathName; }
+    void SetPathName(const std::string& path) { m_pathName = path; }
+
     // The private folder of this process's temporary files.
     static const std::string& temporaryFolder();
 
@@ -175,6 +185,9 @@ private:
     std::shared_ptr<OutlinePath> buildOutline(const std::vector<std::string>& classNames) const;
     void addROIClasses();
     void clearSelectionState();
+    // Installs a decoded file: the reset of everything derived from the old image, then the new one.
+    void installOpened(BitmapPtr image, TCalibration cx, TCalibration cy, std::shared_ptr<CRegionObject> roi,
+                       BitmapPtr labels);
 
     UiServices m_noUi;
     UiServices* m_ui;
@@ -198,6 +211,7 @@ private:
     std::shared_ptr<OutlinePath> m_activeOutline;
     std::shared_ptr<OutlinePath> m_selectionOutline;
 
+    std::string m_pathName;
     std::shared_ptr<CROI> m_roiTemplate;
     std::shared_ptr<CRegionObject> m_roiRegion;
     std::shared_ptr<CRegionObject> m_outsideRegion;
