@@ -1,5 +1,7 @@
 #include "core/labelling.h"
 
+#include "platform/large_buffer.h"
+
 #include <algorithm>
 #include <unordered_map>
 
@@ -99,6 +101,69 @@ LabelResult labelMask(Bitmap& mask, uint32_t maxLabels) {
         for (int x = 1; x < w - 1; ++x)
             if (row[x] != 0) row[x] = kLabelBase + rep[row[x] - kLabelBase];
     }
+    return result;
+}
+
+LabelResult relabelWithBackground(Bitmap& labels, const std::vector<uint32_t>& background, uint32_t maxLabels) {
+    LabelResult result;
+    if (labels.pixelFormat() != PixelFormat::Argb32) {
+        result.status = LabelStatus::NotA32BitMask;
+        return result;
+    }
+    const int w = labels.width(), h = labels.height();
+    clearBorder(labels, 0);
+    if (w < 3 || h < 3) return result;
+    std::vector<uint32_t> bg(background);
+    bg.push_back(0);
+    std::sort(bg.begin(), bg.end());
+    auto isBackground = [&](uint32_t v) { return std::binary_search(bg.begin(), bg.end(), v); };
+
+    // Provisional numbers live in a side buffer: the new label values may equal old values of pixels
+    // not yet visited.
+    const size_t n = static_cast<size_t>(w) * static_cast<size_t>(h);
+    LargeBuffer<uint32_t> index(n);
+    Equivalences eq;
+    std::vector<uint32_t> value{0}; // label value of each provisional number
+    uint32_t counter = kLabelBase;
+    for (int y = 1; y < h - 1; ++y) {
+        const uint32_t* row = labels.row32(y);
+        uint32_t* idx = index.data() + static_cast<size_t>(y) * static_cast<size_t>(w);
+        const uint32_t* above = idx - w;
+        for (int x = 1; x < w - 1; ++x) {
+            if (isBackground(row[x])) continue;
+            const uint32_t nb[4] = {above[x + 1], above[x], above[x - 1], idx[x - 1]};
+            uint32_t mine = 0;
+            for (uint32_t v : nb)
+                if (v != 0) {
+                    mine = v;
+                    break;
+                }
+            if (mine == 0) {
+                do {
+                    if (counter == 0xFFFFFFFFu || eq.count() >= maxLabels) {
+                        result.status = LabelStatus::TooManyLabels;
+                        return result;
+                    }
+                    ++counter;
+                } while (isBackground(counter));
+                mine = eq.add();
+                value.push_back(counter);
+            } else {
+                for (uint32_t v : nb)
+                    if (v != 0 && v != mine) eq.unite(mine, v);
+            }
+            idx[x] = mine;
+        }
+    }
+    const std::vector<uint32_t>& rep = eq.flatten();
+    for (int y = 1; y < h - 1; ++y) {
+        uint32_t* row = labels.row32(y);
+        const uint32_t* idx = index.data() + static_cast<size_t>(y) * static_cast<size_t>(w);
+        for (int x = 1; x < w - 1; ++x)
+            if (idx[x] != 0) row[x] = value[rep[idx[x]]];
+    }
+    result.provisionalCount = eq.count();
+    result.lastLabel = counter;
     return result;
 }
 

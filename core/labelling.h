@@ -28,6 +28,12 @@ struct LabelResult {
 // lower it).
 LabelResult labelMask(Bitmap& mask, uint32_t maxLabels = kMaxLabelNumber);
 
+// Labels a label image again, leaving every pixel whose value is in `background` as it is and treating
+// it as background. The other pixels get new labels by 8-connectivity that avoid every value of the set;
+// a cell made of separate pieces becomes several cells. The outermost ring is cleared to 0 first.
+LabelResult relabelWithBackground(Bitmap& labels, const std::vector<uint32_t>& background,
+                                  uint32_t maxLabels = kMaxLabelNumber);
+
 // The outline image of a kept-cell mask (255 on kept pixels): 255 on outline pixels that are not
 // redundant corners, 0 elsewhere; the outer ring stays 0.
 BitmapPtr outlineImage(const Bitmap& keptMask);

@@ -133,6 +133,12 @@ public:
     // are emptied), then measures it.
     void InstallLabelImage(BitmapPtr labels);
 
+    // Cell and class commands.
+    void OnNewClass();
+    void OnSplitCell();
+    void OnMergeCell();
+    void OnFeaturesSetup();
+
     // Region of interest.
     std::shared_ptr<const CRegionObject> GetROIRegion() const { return m_roiRegion; }
     std::shared_ptr<const CRegionObject> GetOutsideRegion() const { return m_outsideRegion; }

@@ -237,3 +237,93 @@ TEST(Document, DefaultFeatureList) {
 
 } // namespace
 } // namespace quadrel
+
+namespace quadrel {
+namespace {
+
+// Cells numbered in scan order: a (2x2), b (1x3 bar), c (3x3).
+const std::vector<std::string> kCellArt = {
+    "............",
+    ".##...#.....",
+    ".##...#.....",
+    "......#.....",
+    "........###.",
+    "........###.",
+    "........###.",
+    "............",
+};
+
+struct CellCommands : ::testing::Test {
+    test::SettingsSandbox sandbox;
+    CQuadrelDoc doc;
+    std::vector<uint32_t> all;
+    CellCommands() {
+        *doc.m_minObjectSize = 0.0;
+        doc.SetImage(kSlotSource, test::pictureFromArt(kCellArt));
+        doc.OnAutomaticThreshold();
+        for (const TCellId& id : doc.FindClass(kAllCells)->ids()) all.push_back(id.label);
+    }
+    void select(std::vector<uint32_t> labels) {
+        TCellIdList s;
+        for (uint32_t l : labels) s.add(l);
+        doc.SetSelection(s, nullptr);
+    }
+    std::vector<uint32_t> cls(const char* name) {
+        std::vector<uint32_t> out;
+        if (auto c = doc.FindClass(name))
+            for (const TCellId& id : c->ids()) out.push_back(id.label);
+        return out;
+    }
+};
+
+TEST_F(CellCommands, NewClassKeepsTheLastSelection) {
+    ASSERT_EQ(all.size(), 3u);
+    doc.OnNewClass(); // empty selection: nothing
+    EXPECT_FALSE(doc.ClassExists(kSelectionClass));
+    select({all[0]});
+    doc.OnNewClass();
+    select({all[1], all[2]});
+    doc.OnNewClass();
+    EXPECT_EQ(cls(kSelectionClass), (std::vector<uint32_t>{all[1], all[2]}));
+}
+
+TEST_F(CellCommands, MergeThenSplitGivesThePiecesBack) {
+    TCellIdList user("user");
+    user.add(all[0]);
+    doc.AddClass(user);
+    select({all[2], all[0]});
+    doc.OnMergeCell();
+    EXPECT_FALSE(doc.ClassExists("user")); // merging empties the class store
+    EXPECT_EQ(cls(kMergedCell), (std::vector<uint32_t>{all[0]}));
+    EXPECT_EQ(doc.GetCells()->size(), 2u);
+    EXPECT_EQ(doc.GetCells()->find(all[0])->area, 13u);
+    EXPECT_TRUE(doc.GetSelection()->empty());
+
+    select({all[0]});
+    doc.OnSplitCell();
+    EXPECT_EQ(doc.GetCells()->size(), 3u);
+    ASSERT_EQ(cls(kSplitCells).size(), 1u);
+    const uint32_t piece = cls(kSplitCells)[0];
+    EXPECT_NE(piece, all[0]);
+    EXPECT_NE(piece, all[1]); // new labels avoid every value still in use
+    EXPECT_EQ(doc.GetCells()->find(all[0])->area, 4u);
+    EXPECT_EQ(doc.GetCells()->find(piece)->area, 9u);
+}
+
+TEST_F(CellCommands, SplitWithoutSelectionAndMergeOfOneCell) {
+    doc.OnSplitCell();
+    EXPECT_TRUE(doc.ClassExists(kSplitCells));
+    EXPECT_TRUE(cls(kSplitCells).empty());
+    EXPECT_EQ(doc.GetCells()->size(), 3u);
+
+    BitmapPtr before = doc.GetImage(kSlotLabels)->clone();
+    select({all[1]});
+    doc.OnMergeCell();
+    BitmapPtr after = doc.GetImage(kSlotLabels);
+    for (int y = 0; y < after->height(); ++y)
+        for (int x = 0; x < after->width(); ++x) ASSERT_EQ(after->row32(y)[x], before->row32(y)[x]);
+    EXPECT_EQ(cls(kMergedCell), (std::vector<uint32_t>{all[1]}));
+}
+
+} // namespace
+} // namespace quadrel
