@@ -55,6 +55,9 @@ public:
     bool shown() const { return m_shown; }
     void setShown(bool s) { m_shown = s; }
 
+    // Reads and writes the persisted form (persistence/cell_streams.cpp).
+    class Streamer;
+
 private:
     void copyFrom(const TCellIdList& other);
 
@@ -66,7 +69,12 @@ private:
     bool m_shown = true;
 };
 
-using TSetOfCellIdList = std::vector<TCellIdList>;
+// The lists of a document, held by value.
+class TSetOfCellIdList : public std::vector<TCellIdList>, public TStreamableBase {
+public:
+    using std::vector<TCellIdList>::vector;
+    class Streamer;
+};
 
 // One traced outline: the start point and one direction byte per step.
 struct TChainCode : public TStreamableBase {
@@ -76,9 +84,14 @@ struct TChainCode : public TStreamableBase {
 
     TChainCode() = default;
     TChainCode(int32_t sx, int32_t sy) : x(sx), y(sy) {}
+    class Streamer;
 };
 
-using TSetOfChainCode = std::vector<TChainCode>;
+class TSetOfChainCode : public std::vector<TChainCode>, public TStreamableBase {
+public:
+    using std::vector<TChainCode>::vector;
+    class Streamer;
+};
 
 // All outlines of one cell.
 struct TCellBounds : public TStreamableBase {
@@ -87,9 +100,14 @@ struct TCellBounds : public TStreamableBase {
 
     TCellBounds() = default;
     explicit TCellBounds(uint32_t l) : label(l) {}
+    class Streamer;
 };
 
-using TSetOfCellBounds = std::vector<TCellBounds>;
+class TSetOfCellBounds : public std::vector<TCellBounds>, public TStreamableBase {
+public:
+    using std::vector<TCellBounds>::vector;
+    class Streamer;
+};
 
 // Steps of the eight chain directions; rows grow downward, so direction 2 is up.
 constexpr int kChainDx[8] = {1, 1, 0, -1, -1, -1, 0, 1};
