@@ -399,14 +399,15 @@ bool TStorageDocument::writeWhole() {
 
 bool TStorageDocument::commit() {
     if (!m_open) return false;
-    for (auto& c : m_children)
-        if (c->m_dirty) c->m_dirty = false, m_dirty = true;
-    if (!m_dirty && !m_parent) return true;
-    if (m_parent) {
-        m_parent->m_dirty = true; // the whole file is written from the root
-        return static_cast<TStorageDocument*>(m_parent)->commit();
-    }
-    return writeWhole();
+    // The whole file is written from the root, when anything in it changed.
+    TStorageDocument* r = root();
+    std::function<bool(const TStorageDocument&)> dirty = [&](const TStorageDocument& d) {
+        if (d.m_dirty) return true;
+        for (const auto& c : d.m_children)
+            if (dirty(*c)) return true;
+        return false;
+    };
+    return dirty(*r) ? r->writeWhole() : true;
 }
 
 void TStorageDocument::revert() {

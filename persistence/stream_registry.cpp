@@ -43,6 +43,7 @@ StreamClassRegistry& StreamClassRegistry::global() {
             registerCellStreamClasses(registry);
             registerCalibrationStreamClasses(registry);
             registerOverlayStreamClasses(registry);
+            registerStorageStreamClasses(registry);
             // Classes of further families register here the same way.
         }
     };

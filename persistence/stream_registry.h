@@ -152,5 +152,6 @@ private:
 void registerCellStreamClasses(StreamClassRegistry& registry);
 void registerCalibrationStreamClasses(StreamClassRegistry& registry);
 void registerOverlayStreamClasses(StreamClassRegistry& registry);
+void registerStorageStreamClasses(StreamClassRegistry& registry);
 
 } // namespace quadrel
