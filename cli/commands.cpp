@@ -146,6 +146,28 @@ int runClasses(const Invocation& inv) {
     return status;
 }
 
+int runSave(const Invocation& inv) {
+    const AnalysisPlan plan = planFrom(inv);
+    const std::string& in = inv.arguments[0];
+    const std::string& out = inv.arguments[1];
+    Analysis a = analyse(in, plan);
+    std::string error;
+    if (!a.doc->OnSaveDocument(out, error)) throw std::runtime_error(out + ": " + error);
+    return 0;
+}
+
+int runExportImage(const Invocation& inv) {
+    if (inv.has("label") && inv.has("roi-mask")) throw UsageError("--label and --roi-mask exclude each other");
+    const AnalysisPlan plan = planFrom(inv);
+    Analysis a = analyse(inv.arguments[0], plan);
+    const auto kind = inv.has("label")      ? CQuadrelDoc::ExportKind::Labels
+                      : inv.has("roi-mask") ? CQuadrelDoc::ExportKind::RegionMask
+                                            : CQuadrelDoc::ExportKind::Image;
+    std::string error;
+    if (!a.doc->ExportImage(kind, inv.arguments[1], error)) throw std::runtime_error(inv.arguments[1] + ": " + error);
+    return 0;
+}
+
 std::vector<OptionSpec> withOutput(std::vector<OptionSpec> options) {
     options.insert(options.begin(), {"output", "FILE", "write the table to FILE instead of standard output"});
     return options;
@@ -173,6 +195,22 @@ const std::vector<CommandSpec>& commands() {
          0, static_cast<size_t>(-1), withOutput(analysisOptions()), runStats},
         {"classes", "[FILE...]", "Prints every class with its size and its cells.", kFilesNote, 0,
          static_cast<size_t>(-1), withOutput(analysisOptions()), runClasses},
+        {"save", "FILE OUT.ddm", "Analyses FILE and saves the analysis as a document.",
+         "The document holds the image, the label image the options produced and the region of interest;\n"
+         "opening it again measures exactly like FILE did. An existing OUT.ddm is replaced.",
+         2, 2, analysisOptions(), runSave},
+        {"export-image", "FILE OUT", "Writes the image, the label image or the region mask of FILE's analysis.",
+         "The format follows OUT's extension (.bmp, .jpg, .tif, .png; .ddm writes a document holding the\n"
+         "picture). The label image carries 0xFF000000 + n on the pixels of cell n and 0 elsewhere; the region\n"
+         "mask is 255 inside the region of interest and 0 outside.",
+         2, 2,
+         [] {
+             auto o = analysisOptions();
+             o.insert(o.begin(), {{"label", "", "write the label image"},
+                                  {"roi-mask", "", "write the mask of the region of interest"}});
+             return o;
+         }(),
+         runExportImage},
     };
     return table;
 }

@@ -1,7 +1,13 @@
 // Opening files into the document.
 #include "document/quadrel_doc.h"
 
+#include "document/profile.h"
+#include "persistence/ddm_layout.h"
+#include "persistence/storage_document.h"
 #include "platform/image_file.h"
+
+#include <cstdlib>
+#include <filesystem>
 
 namespace quadrel {
 
@@ -61,6 +67,17 @@ bool CQuadrelDoc::OpenPicture(BitmapPtr image, const std::string& name, std::str
 
 bool CQuadrelDoc::OnOpenDocument(const std::string& path, std::string& error) {
     BusyScope busy(*m_ui, "Opening " + path);
+    if (isDdmDocument(path)) {
+        DdmContent content;
+        if (readDdm(path, temporaryFolder(), content, error)) {
+            auto roi = std::make_shared<CRegionObject>();
+            roi->region = content.roi;
+            installOpened(content.image, content.calibrationX, content.calibrationY, roi, content.labels);
+            m_pathName = path;
+            return true;
+        }
+        // A document without a usable image is tried as a picture, which a compound file is not.
+    }
     std::string reason;
     BitmapPtr image = openImageFile(path, reason);
     if (!image) {
@@ -68,6 +85,88 @@ bool CQuadrelDoc::OnOpenDocument(const std::string& path, std::string& error) {
         return false;
     }
     return OpenPicture(image, path, error);
+}
+
+bool CQuadrelDoc::OnSaveDocument(const std::string& path, std::string& error) {
+    BusyScope busy(*m_ui, "Saving " + path);
+    DdmSave save;
+    BitmapPtr image = GetImage(kSlotSource);
+    BitmapPtr labels = GetImage(kSlotLabels);
+    save.image = image.get();
+    save.labels = labels.get();
+    save.roi = m_roiRegion->region ? &*m_roiRegion->region : nullptr;
+    save.calibrationX = *m_calibrationX;
+    save.calibrationY = *m_calibrationY;
+    save.newDocument = path != m_pathName || !isDdmDocument(path);
+    if (!save.labels) {
+        error = "there is no label image to save: threshold the image first";
+        return false;
+    }
+    return writeDdm(path, save, temporaryFolder(), error);
+}
+
+bool CQuadrelDoc::ExportImage(ExportKind kind, const std::string& path, std::string& error) {
+    BitmapPtr source = GetImage(kSlotSource);
+    BitmapPtr bitmap;
+    switch (kind) {
+    case ExportKind::Image: bitmap = source; break;
+    case ExportKind::Labels: bitmap = GetImage(kSlotLabels); break;
+    case ExportKind::RegionMask:
+        if (source) {
+            bitmap = createGrey8(source->width(), source->height());
+            if (bitmap && m_roiRegion->region) {
+                const RowSpans spans = m_roiRegion->region->rowSpans(Rect{0, 0, source->width(), source->height()});
+                for (const RowSpan& s : spans.spans())
+                    for (int x = s.x0; x < s.x1; ++x) bitmap->row(s.y)[x] = 255;
+            }
+        }
+        break;
+    }
+    if (!bitmap) {
+        error = kind == ExportKind::Labels ? "there is no label image" : "there is no image";
+        return false;
+    }
+    std::string routeError;
+    const bool ok = saveImage(*bitmap, path, [&](const Bitmap& b, const std::string& p) {
+        return writeDdmImage(p, b, temporaryFolder(), routeError);
+    });
+    if (!ok) {
+        if (!routeError.empty()) error = routeError;
+        else if (!findEncoderForExtension(pathExtension(path)) && !std::filesystem::path(path).extension().empty())
+            error = "no image format is known for the extension of " + path;
+        else
+            error = "cannot write " + path;
+    }
+    return ok;
+}
+
+void CQuadrelDoc::OnFileSave() {
+    if (!m_pathName.empty() && TCompoundDocument::isCompoundFile(m_pathName)) {
+        std::string error;
+        if (!OnSaveDocument(m_pathName, error)) m_ui->showMessage(UiServices::MessageKind::Error, error);
+        return;
+    }
+    OnFileSaveAs();
+}
+
+void CQuadrelDoc::OnFileSaveAs() {
+    CProfile paths("Path");
+    std::string dir = paths.getString("InitialDir", "");
+    std::error_code ec;
+    if (dir.empty() || !std::filesystem::is_directory(dir, ec)) {
+        const char* home = std::getenv("HOME");
+        dir = home ? home : ".";
+    }
+    std::optional<std::string> chosen = m_ui->chooseSaveFile("Save As", "Files (*.ddm)", dir);
+    if (!chosen) return;
+    std::string path = *chosen;
+    if (std::filesystem::path(path).extension().empty()) path += ".ddm";
+    std::string error;
+    if (OnSaveDocument(path, error))
+        m_pathName = path;
+    else
+        m_ui->showMessage(UiServices::MessageKind::Error, "The document could not be saved: " + error);
+    paths.writeString("InitialDir", std::filesystem::path(path).parent_path().string());
 }
 
 } // namespace quadrel

@@ -180,6 +180,15 @@ public:
     bool OnOpenDocument(const std::string& path, std::string& error);
     // Installs a picture that is already decoded, as opening an image file does.
     bool OpenPicture(BitmapPtr picture, const std::string& name, std::string& error);
+    // Writes the document to a .ddm file: to another path as a new document (image, mask, region and the
+    // marker that makes it recognisable), to its own path by replacing the mask and region items.
+    bool OnSaveDocument(const std::string& path, std::string& error);
+    void OnFileSave();
+    // Writes the source image, the label image or the region mask (255 inside the region) to a file
+    // chosen by its extension; ".ddm" writes a new document holding it as its image.
+    enum class ExportKind { Image, Labels, RegionMask };
+    bool ExportImage(ExportKind kind, const std::string& path, std::string& error);
+    void OnFileSaveAs();
     const std::string& GetPathName() const { return m_pathName; }
     void SetPathName(const std::string& path) { m_pathName = path; }
 
