@@ -1,10 +1,11 @@
 #include "platform/codec_png.h"
 
-#include <png.h>
+#include "platform/codec_limits.h"
 
 #include <cmath>
 #include <csetjmp>
 #include <cstring>
+#include <png.h>
 
 namespace quadrel {
 
@@ -12,7 +13,6 @@ namespace {
 
 // Pictures beyond this are refused before anything is allocated.
 constexpr uint32_t kMaxSide = 65535;
-constexpr uint64_t kMaxPixels = uint64_t{1} << 31;
 
 struct Reader {
     std::span<const uint8_t> bytes;
@@ -79,7 +79,9 @@ BitmapPtr decodePng(std::span<const uint8_t> bytes, std::string& error) {
     const png_uint_32 w = png_get_image_width(png, info), h = png_get_image_height(png, info);
     const int colourType = png_get_color_type(png, info);
     const int depth = png_get_bit_depth(png, info);
-    if (static_cast<uint64_t>(w) * h > kMaxPixels) png_error(png, "picture too large");
+    // A few bytes must not make us allocate gigabytes: the size has to fit what the data can hold.
+    std::string sizeError;
+    if (!plausibleImageSize(w, h, bytes.size(), sizeError)) png_error(png, sizeError.c_str());
 
     bool indexed = false;
     Palette palette{};
@@ -118,7 +120,8 @@ BitmapPtr decodePng(std::span<const uint8_t> bytes, std::string& error) {
     if (!result) png_error(png, "not enough memory for the picture");
     if (indexed) result->setPalette(palette, paletteCount);
     rows.resize(h);
-    for (png_uint_32 y = 0; y < h; ++y) rows[y] = result->row(static_cast<int>(y));
+    for (png_uint_32 y = 0; y < h; ++y)
+        rows[y] = result->row(static_cast<int>(y));
     png_read_image(png, rows.data());
     png_read_end(png, nullptr);
 
@@ -158,8 +161,8 @@ bool encodePng(const Bitmap& bitmap, std::vector<uint8_t>& out, std::string& err
                 }
     }
     const int colourType = indexed ? PNG_COLOR_TYPE_PALETTE : (opaque ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_RGBA);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(w), static_cast<png_uint_32>(h), 8, colourType,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(w), static_cast<png_uint_32>(h), 8, colourType, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     if (indexed) {
         png_color entries[256];
         png_byte alpha[256];
@@ -176,8 +179,7 @@ bool encodePng(const Bitmap& bitmap, std::vector<uint8_t>& out, std::string& err
     }
     if (bitmap.hasResolution()) {
         png_set_pHYs(png, info, static_cast<png_uint_32>(std::lround(bitmap.horizontalResolution() / 0.0254)),
-                     static_cast<png_uint_32>(std::lround(bitmap.verticalResolution() / 0.0254)),
-                     PNG_RESOLUTION_METER);
+                     static_cast<png_uint_32>(std::lround(bitmap.verticalResolution() / 0.0254)), PNG_RESOLUTION_METER);
     }
     png_write_info(png, info);
     const size_t channels = indexed ? 1 : (opaque ? 3 : 4);
