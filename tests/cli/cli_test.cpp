@@ -177,5 +177,23 @@ TEST_F(Fixture, SeveralFilesBadFilesAndUsageErrors) {
     EXPECT_GT(csv(sample.out).size(), 20u);
 }
 
+TEST_F(Fixture, SavedDocumentMeasuresLikeItsSource) {
+    const std::string ddm = (dir / "saved.ddm").string();
+    const CliRun save = runCli("save --fill-holes " + png + " " + ddm);
+    ASSERT_EQ(save.status, 0) << save.err;
+    const CliRun fromPicture = runCli("measure --features all --fill-holes " + png);
+    const CliRun fromDocument = runCli("measure --features all " + ddm);
+    ASSERT_EQ(fromDocument.status, 0) << fromDocument.err;
+    EXPECT_EQ(fromDocument.out, fromPicture.out);
+
+    const std::string labels = (dir / "labels.png").string();
+    EXPECT_EQ(runCli("export-image --label " + png + " " + labels).status, 0);
+    EXPECT_TRUE(fs::exists(labels));
+    const CliRun noFormat = runCli("export-image " + png + " " + (dir / "x.nope").string());
+    EXPECT_EQ(noFormat.status, 1);
+    EXPECT_NE(noFormat.err.find("x.nope"), std::string::npos);
+    EXPECT_EQ(runCli("save " + png).status, 2);
+}
+
 } // namespace
 } // namespace quadrel
