@@ -1,0 +1,1 @@
+# The desktop program and its tests are declared here.
