@@ -2,6 +2,9 @@
 
 #include "cli/image_input.h"
 #include "core/threshold.h"
+#include "persistence/ddm_layout.h"
+
+#include <chrono>
 
 #include <cmath>
 #include <cstdlib>
@@ -43,6 +46,7 @@ std::vector<OptionSpec> analysisOptions() {
         {"magnification", "M", "magnification of the region template (default 1)"},
         {"unit", "mm|inch", "unit of lengths and areas (default mm)"},
         {"class", "NAME", "measure the cells of this class", true},
+        {"timings", "", "print on stderr how long decoding and the analysis took"},
     };
 }
 
@@ -79,6 +83,7 @@ AnalysisPlan planFrom(const Invocation& inv) {
     p.roiFile = inv.valueOr("roi", "");
     if (inv.has("class")) p.classes = inv.options.at("class");
     p.features = inv.valueOr("features", "default");
+    p.timings = inv.has("timings");
     if (p.features != "default" && p.features != "all") {
         size_t start = 0;
         while (start <= p.features.size()) {
@@ -124,8 +129,14 @@ Analysis analyse(const std::string& path, const AnalysisPlan& plan) {
     if (plan.gaussian) doc->m_gaussianSize->value = *plan.gaussian;
 
     std::string error;
-    if (path.empty()) {
-        if (!doc->OpenPicture(loadPicture(""), "sample", error)) throw std::runtime_error(error);
+    using Clock = std::chrono::steady_clock;
+    const auto t0 = Clock::now();
+    auto t1 = t0;
+    if (path.empty() || !isDdmDocument(path)) {
+        // Pictures are decoded here, so that decoding and analysis can be timed apart.
+        BitmapPtr picture = loadPicture(path);
+        t1 = Clock::now();
+        if (!doc->OpenPicture(picture, path.empty() ? "sample" : path, error)) throw std::runtime_error(error);
     } else if (!doc->OnOpenDocument(path, error)) {
         throw std::runtime_error(error);
     }
@@ -151,6 +162,13 @@ Analysis analyse(const std::string& path, const AnalysisPlan& plan) {
     }
     doc->SetFeatures(featuresFor(plan, *doc));
     check();
+    if (plan.timings) {
+        const auto t2 = Clock::now();
+        auto secs = [](auto d) { return std::chrono::duration<double>(d).count(); };
+        std::fprintf(stderr, "%s: decode=%.3fs analysis=%.3fs total=%.3fs cells=%zu\n",
+                     path.empty() ? "sample" : path.c_str(), secs(t1 - t0), secs(t2 - t1), secs(t2 - t0),
+                     doc->WorkingCells().size());
+    }
     return a;
 }
 

@@ -27,6 +27,7 @@ struct AnalysisPlan {
     std::string roiFile;
     std::vector<std::string> classes;
     std::string features = "default";
+    bool timings = false;
 };
 AnalysisPlan planFrom(const Invocation& inv);
 

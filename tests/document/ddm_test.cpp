@@ -139,3 +139,31 @@ TEST(DdmDocument, SaveNeedsALabelImageAndExportFollowsTheExtension) {
 
 } // namespace
 } // namespace quadrel
+
+namespace quadrel {
+namespace {
+
+TEST(DdmDocument, TheImageItemIsATiffThatLibtiffsToolReads) {
+    if (std::system("command -v tiffinfo >/dev/null 2>&1") != 0) GTEST_SKIP() << "tiffinfo is missing";
+    test::SettingsSandbox sandbox;
+    CQuadrelDoc doc;
+    std::string error;
+    ASSERT_TRUE(doc.OnOpenDocument(writePicture(sandbox.dir()), error));
+    const std::string ddm = (sandbox.dir() / "t.ddm").string();
+    ASSERT_TRUE(doc.OnSaveDocument(ddm, error)) << error;
+    TCompoundDocument c;
+    ASSERT_TRUE(c.open(kModeRead, ddm));
+    const std::string tif = (sandbox.dir() / "image.tif").string();
+    ASSERT_TRUE(c.extractFile(kItemImage, tif));
+    const std::string report = (sandbox.dir() / "tiffinfo.txt").string();
+    ASSERT_EQ(std::system(("tiffinfo " + tif + " > " + report + " 2>&1").c_str()), 0);
+    std::ifstream in(report);
+    const std::string text((std::istreambuf_iterator<char>(in)), {});
+    for (const char* expected : {"Image Width: 160 Image Length: 120", "Resolution: 254, 254 pixels/inch",
+                                 "Bits/Sample: 8", "Compression Scheme: Deflate", "Photometric Interpretation: RGB color",
+                                 "Samples/Pixel: 3"})
+        EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
+}
+
+} // namespace
+} // namespace quadrel

@@ -1,0 +1,2 @@
+quadrel_add_fuzzer(content_table content_table_fuzz.cpp)
+quadrel_add_fuzzer(compound_file compound_file_fuzz.cpp)
