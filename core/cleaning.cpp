@@ -1,5 +1,6 @@
 #include "core/cleaning.h"
 
+#include "core/union_find.h"
 #include "platform/large_buffer.h"
 
 #include <algorithm>
@@ -27,20 +28,7 @@ void reconstruct(uint8_t* seed, int seedStride, uint8_t* mask, int maskStride, i
     // fill every component that holds a seed: linear, and no queue the size of the image.
     const size_t n = static_cast<size_t>(w) * static_cast<size_t>(h);
     LargeBuffer<uint32_t> label(n);
-    std::vector<uint32_t> parent{0};
-    auto find = [&](uint32_t a) {
-        while (parent[a] != a) {
-            parent[a] = parent[parent[a]];
-            a = parent[a];
-        }
-        return a;
-    };
-    auto unite = [&](uint32_t a, uint32_t b) {
-        a = find(a);
-        b = find(b);
-        if (a < b) parent[b] = a;
-        else if (b < a) parent[a] = b;
-    };
+    Equivalences eq;
     for (int y = 1; y < h - 1; ++y) {
         uint32_t* row = label.data() + static_cast<size_t>(y) * static_cast<size_t>(w);
         const uint32_t* above = row - w;
@@ -54,16 +42,15 @@ void reconstruct(uint8_t* seed, int seedStride, uint8_t* mask, int maskStride, i
                     break;
                 }
             if (mine == 0) {
-                mine = static_cast<uint32_t>(parent.size());
-                parent.push_back(mine);
+                mine = eq.add();
             } else {
                 for (uint32_t v : nb)
-                    if (v != 0 && v != mine) unite(mine, v);
+                    if (v != 0 && v != mine) eq.unite(mine, v);
             }
             row[x] = mine;
         }
     }
-    for (size_t i = 1; i < parent.size(); ++i) parent[i] = parent[parent[i]];
+    const std::vector<uint32_t>& parent = eq.flatten();
     std::vector<uint8_t> seeded(parent.size(), 0);
     for (int y = 1; y < h - 1; ++y) {
         const uint32_t* row = label.data() + static_cast<size_t>(y) * static_cast<size_t>(w);
