@@ -129,7 +129,7 @@ void CThresholdObject::setHysteresis(bool on) {
         return;
     }
     mv.withHysteresis = false;
-    mv.hysteresisRef.reset();
+    mv.selected.reset();
     if (mv.markers.size() >= 4) mv.markers.erase(mv.markers.begin() + 3);
     if (mv.markers.size() >= 3) mv.markers.erase(mv.markers.begin());
     hysteresisImage.reset();

@@ -88,8 +88,8 @@ class CMarkerVector {
 public:
     std::vector<std::shared_ptr<CMarker>> markers;
     bool withHysteresis = false;
-    // Handed out to whoever edits the hysteresis pair; dropped when hysteresis is switched off.
-    std::shared_ptr<void> hysteresisRef;
+    // The marker a histogram control picked and moves; dropped when hysteresis is switched off.
+    std::shared_ptr<CMarker> selected;
 
     int minimumIndex() const { return withHysteresis ? 1 : 0; }
     int maximumIndex() const { return withHysteresis ? 2 : 1; }
