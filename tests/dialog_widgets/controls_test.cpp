@@ -3,6 +3,7 @@
 #include "dialogs/histogram_ctrl.h"
 
 #include <QSignalSpy>
+#include <QApplication>
 #include <QTest>
 
 #include <memory>
@@ -154,5 +155,16 @@ private slots:
     }
 };
 
-QTEST_MAIN(ControlsTest)
+QObject* makeThresholdingTest();
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    int failures = 0;
+    ControlsTest controls;
+    failures += QTest::qExec(&controls, argc, argv);
+    std::unique_ptr<QObject> thresholding(makeThresholdingTest());
+    failures += QTest::qExec(thresholding.get(), argc, argv);
+    return failures == 0 ? 0 : 1;
+}
+
 #include "controls_test.moc"
