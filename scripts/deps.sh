@@ -12,6 +12,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6svg6
   dbus dbus-x11 python3-dbus python3-pil libglib2.0-bin
   python3-olefile
+  xvfb xauth fonts-dejavu-core
 )
 
 missing=()
