@@ -35,6 +35,9 @@ public:
         m_index.clear();
     }
 
+    // The persisted form (persistence/feature_streams.cpp).
+    class Streamer;
+
 private:
     void reindex() {
         m_index.clear();

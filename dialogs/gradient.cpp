@@ -11,11 +11,12 @@ namespace {
 
 std::atomic<int32_t> g_nextPegId{0};
 
-uint32_t channel(uint32_t c, int shift) { return (c >> shift) & 0xFFu; }
+uint32_t channel(uint32_t c, int shift) {
+    return (c >> shift) & 0xFFu;
+}
 
 // Channel by channel, truncated; equal channels stay exactly as they are.
-template <typename Fn>
-uint32_t blend(uint32_t a, uint32_t b, Fn&& mix) {
+template <typename Fn> uint32_t blend(uint32_t a, uint32_t b, Fn&& mix) {
     uint32_t out = 0;
     for (int shift = 0; shift < 32; shift += 8) {
         const uint32_t ca = channel(a, shift), cb = channel(b, shift);
@@ -36,9 +37,12 @@ Hsl toHsl(uint32_t c) {
     if (mx == mn) return o;
     const double d = mx - mn;
     o.s = o.l > 0.5 ? d / (2.0 - mx - mn) : d / (mx + mn);
-    if (mx == r) o.h = (g - b) / d + (g < b ? 6.0 : 0.0);
-    else if (mx == g) o.h = (b - r) / d + 2.0;
-    else o.h = (r - g) / d + 4.0;
+    if (mx == r)
+        o.h = (g - b) / d + (g < b ? 6.0 : 0.0);
+    else if (mx == g)
+        o.h = (b - r) / d + 2.0;
+    else
+        o.h = (r - g) / d + 4.0;
     o.h /= 6.0;
     return o;
 }
@@ -75,8 +79,12 @@ uint32_t hueBlend(int method, uint32_t a, uint32_t b, double t, double s, double
     const double fa = ha.h - std::floor(ha.h), fb = hb.h - std::floor(hb.h);
     double target;
     switch (method) {
-    case kInterpolateHue: target = fa <= fb ? fb : fb + 1; break;
-    case kInterpolateHueReverse: target = fa >= fb ? fb : fb + 1; break;
+    case kInterpolateHue:
+        target = fa <= fb ? fb : fb + 1;
+        break;
+    case kInterpolateHueReverse:
+        target = fa >= fb ? fb : fb + 1;
+        break;
     default: {
         // The shorter way round the circle; the longer way is the same target one turn the other way.
         target = fb;
@@ -103,7 +111,8 @@ CPeg::CPeg(uint32_t c, float p) : colour(c), position(p), id(g_nextPegId++) {}
 CGradient::CGradient() : m_start(0xFF000000u, 0.0f), m_end(0xFFFFFFFFu, 1.0f), m_background(0xFF000000u, 0.0f) {}
 
 void CGradient::SortPegs() {
-    std::stable_sort(m_pegs.begin(), m_pegs.end(), [](const CPeg& a, const CPeg& b) { return a.position < b.position; });
+    std::stable_sort(m_pegs.begin(), m_pegs.end(),
+                     [](const CPeg& a, const CPeg& b) { return a.position < b.position; });
 }
 
 int CGradient::IndexFromId(int32_t id) const {
@@ -122,10 +131,17 @@ int CGradient::AddPeg(uint32_t colour, float position) {
 
 int CGradient::SetPeg(int index, uint32_t colour, float position) {
     switch (index) {
-    case kPegStart: m_start.colour = colour; return -1;
-    case kPegEnd: m_end.colour = colour; return -1;
-    case kPegBackground: m_background.colour = colour; return -1;
-    default: break;
+    case kPegStart:
+        m_start.colour = colour;
+        return -1;
+    case kPegEnd:
+        m_end.colour = colour;
+        return -1;
+    case kPegBackground:
+        m_background.colour = colour;
+        return -1;
+    default:
+        break;
     }
     if (index < 0 || index >= GetPegCount()) throw std::invalid_argument("no peg at this index");
     CPeg& p = m_pegs[static_cast<size_t>(index)];
@@ -161,10 +177,12 @@ uint32_t CGradient::Interpolate(int method, uint32_t a, uint32_t b, float tf, fl
         if (s == e || t == s) return a;
         if (t == e) return b;
         return blend(a, b, [&](double ca, double cb) { return (ca * (e - t) + cb * (t - s)) / (e - s); });
-    case kInterpolateFlatStart: return a;
+    case kInterpolateFlatStart:
+        return a;
     case kInterpolateFlatMid:
         return blend(a, b, [](double ca, double cb) { return std::floor((ca + cb) / 2); });
-    case kInterpolateFlatEnd: return b;
+    case kInterpolateFlatEnd:
+        return b;
     case kInterpolateCosine: {
         if (s == e) return a;
         const double w = (1 - std::cos(std::numbers::pi * (t - s) / (e - s))) / 2;
@@ -173,12 +191,14 @@ uint32_t CGradient::Interpolate(int method, uint32_t a, uint32_t b, float tf, fl
     case kInterpolateHue:
     case kInterpolateHueReverse:
     case kInterpolateHueShort:
-    case kInterpolateHueLong: return hueBlend(method, a, b, t, s, e);
+    case kInterpolateHueLong:
+        return hueBlend(method, a, b, t, s, e);
     case kInterpolateReverse:
         if (s == e || t == e) return a;
         if (t == s) return b;
         return blend(a, b, [&](double ca, double cb) { return (ca * (t - s) + cb * (e - t)) / (e - s); });
-    default: return a;
+    default:
+        return a;
     }
 }
 
@@ -207,7 +227,8 @@ uint32_t CGradient::ColourFromPosition(float p) const {
 
 std::vector<uint32_t> CGradient::MakeEntries(int count) const {
     std::vector<uint32_t> out(static_cast<size_t>(std::max(count, 0)));
-    for (int k = 0; k < count; ++k) out[static_cast<size_t>(k)] = colourAt(static_cast<float>(k) / static_cast<float>(count));
+    for (int k = 0; k < count; ++k)
+        out[static_cast<size_t>(k)] = colourAt(static_cast<float>(k) / static_cast<float>(count));
     if (m_useBackground && count > 0) out[0] = m_background.colour;
     return out;
 }

@@ -44,6 +44,7 @@ StreamClassRegistry& StreamClassRegistry::global() {
             registerCalibrationStreamClasses(registry);
             registerOverlayStreamClasses(registry);
             registerStorageStreamClasses(registry);
+            registerFeatureStreamClasses(registry);
             // Classes of further families register here the same way.
         }
     };

@@ -153,5 +153,7 @@ void registerCellStreamClasses(StreamClassRegistry& registry);
 void registerCalibrationStreamClasses(StreamClassRegistry& registry);
 void registerOverlayStreamClasses(StreamClassRegistry& registry);
 void registerStorageStreamClasses(StreamClassRegistry& registry);
+// Features and feature lists, the cells' measurement records and the class rules.
+void registerFeatureStreamClasses(StreamClassRegistry& registry);
 
 } // namespace quadrel

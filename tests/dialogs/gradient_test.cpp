@@ -1,7 +1,6 @@
 #include "dialogs/gradient.h"
 
 #include <gtest/gtest.h>
-
 #include <set>
 
 namespace quadrel {

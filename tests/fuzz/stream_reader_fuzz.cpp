@@ -1,6 +1,9 @@
 // Feeds arbitrary bytes to the object stream readers. The first byte picks the reader, the rest is the stream.
 // Whatever the reader accepts is written again, read back and written once more: the two writes must agree.
+// Selectors 8 and 9 take the bytes as a class rule file (.slt) and a feature list file (.fts).
+#include "core/cell_dictionary.h"
 #include "core/cells.h"
+#include "dialogs/query_rules.h"
 #include "overlay/graph_objects.h"
 #include "overlay/graphical_objects.h"
 #include "persistence/object_stream.h"
@@ -50,7 +53,7 @@ void readAnyPointer(std::span<const uint8_t> bytes) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
     const std::span<const uint8_t> bytes(data + 1, size - 1);
-    switch (data[0] % 8) {
+    switch (data[0] % 16) {
     case 0: {
         const TagCalibrationResult r = readTagCalibration(bytes, 96.0);
         (void)r;
@@ -71,6 +74,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         break;
     case 5:
         readWriteReadWrite<TCellIdList>(bytes);
+        break;
+    case 8: {
+        // A rule file: a refused one must leave the rule exactly as it was.
+        TQueryQueue rule;
+        rule.append(TQueryCommand::combination(QueryOperation::Or));
+        const TQueryQueue before = rule;
+        if (!rule.loadBytes(bytes).ok() && !(rule == before)) std::abort();
+        readWriteReadWrite<TQueryQueue>(bytes);
+        break;
+    }
+    case 9:
+        readWriteReadWrite<TSetOfFeatures>(bytes);
+        break;
+    case 10:
+        readWriteReadWrite<TCellDictionary>(bytes);
+        break;
+    case 11:
+        readWriteReadWrite<TCellBaseFeature>(bytes);
         break;
     default:
         readAnyPointer(bytes);
