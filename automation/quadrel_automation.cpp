@@ -51,6 +51,18 @@ bool QuadrelAutomation::registerOn(QDBusConnection connection, bool claimName, Q
     return true;
 }
 
+bool QuadrelAutomation::handOver(QDBusConnection connection, const QString& path, QString& error) {
+    QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInstanceInterface, QStringLiteral("OpenFile"));
+    call << path;
+    const QDBusMessage answer = connection.call(call, QDBus::Block, 60000);
+    if (answer.type() != QDBusMessage::ReplyMessage || answer.arguments().isEmpty()) {
+        error = answer.errorMessage();
+        return false;
+    }
+    if (!answer.arguments().front().toBool()) error = QStringLiteral("the running program could not open ") + path;
+    return answer.arguments().front().toBool();
+}
+
 QString QuadrelAutomation::introspect(const QString&) const {
     // Only the interface elements: the bus library adds the node and the standard interfaces.
     const QString xml = interfaceXml();
@@ -111,6 +123,11 @@ bool QuadrelAutomation::handleMessage(const QDBusMessage& message, const QDBusCo
         if (member == QLatin1String("Set"))
             return fail(message.createErrorReply(QDBusError::PropertyReadOnly, QStringLiteral("the properties are read-only")));
         return fail(message.createErrorReply(QDBusError::UnknownMethod, member));
+    }
+    if (iface == QLatin1String(kInstanceInterface)) {
+        if (member != QLatin1String("OpenFile")) return fail(message.createErrorReply(QDBusError::UnknownMethod, member));
+        if (!needs("s")) return true;
+        return reply(m_openFile ? m_openFile(args.at(0).toString()) : false);
     }
     if (!iface.isEmpty() && iface != QLatin1String(kInterface)) return false;
 

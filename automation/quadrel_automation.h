@@ -19,8 +19,17 @@ public:
     static constexpr const char* kPath = "/Document";
     static constexpr const char* kInterface = "Quadrel.IQuadrel";
 
+    // A second start of the program hands its file to the running one through this interface.
+    static constexpr const char* kInstanceInterface = "Quadrel.Instance";
+
     // `document` gives the document open at the time of each call (null when there is none).
     explicit QuadrelAutomation(std::function<CQuadrelDoc*()> document, QObject* parent = nullptr);
+
+    // What the running program does with a file a second start hands over; true when it opened it.
+    void setOpenFileHandler(std::function<bool(const QString&)> handler) { m_openFile = std::move(handler); }
+
+    // Asks the program that owns the name to open a file; false when no program answers.
+    static bool handOver(QDBusConnection connection, const QString& path, QString& error);
 
     // Registers the object and, when `claimName` is set, the well-known name. False with the reason when
     // the bus or the name cannot be had.
@@ -34,6 +43,7 @@ public:
 
 private:
     std::function<CQuadrelDoc*()> m_document;
+    std::function<bool(const QString&)> m_openFile;
 };
 
 } // namespace quadrel

@@ -36,7 +36,7 @@ add_library(quadrel_gui STATIC
 set_target_properties(quadrel_gui PROPERTIES AUTOMOC ON)
 target_include_directories(quadrel_gui PUBLIC ${PROJECT_SOURCE_DIR})
 target_compile_definitions(quadrel_gui PUBLIC QUADREL_VERSION="${PROJECT_VERSION}" QT_NO_KEYWORDS)
-target_link_libraries(quadrel_gui PUBLIC quadrel_core Qt6::Widgets Qt6::PrintSupport Qt6::DBus PkgConfig::XLSXWRITER
+target_link_libraries(quadrel_gui PUBLIC quadrel_core quadrel_dialog_widgets quadrel_automation Qt6::Widgets Qt6::PrintSupport Qt6::DBus PkgConfig::XLSXWRITER
                                          spdlog::spdlog)
 
 add_executable(quadrel shell/main.cpp)

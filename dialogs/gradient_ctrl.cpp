@@ -116,8 +116,8 @@ void CGradientCtrl::movePeg(float position) {
     m_selection = m_gradient->SetPeg(m_selection, peg.colour, std::clamp(position, 0.0f, 1.0f));
     update();
     const CPeg moved = m_gradient->GetPeg(m_selection);
-    emit pegNotify(kPegMoved, moved, m_selection);
-    emit pegNotify(kGradientChanged, moved, m_selection);
+    Q_EMIT pegNotify(kPegMoved, moved, m_selection);
+    Q_EMIT pegNotify(kGradientChanged, moved, m_selection);
 }
 
 void CGradientCtrl::keyPressEvent(QKeyEvent* event) {
@@ -133,9 +133,9 @@ void CGradientCtrl::keyPressEvent(QKeyEvent* event) {
             m_gradient->RemovePeg(m_selection);
             m_selection = old > 0 ? old - 1 : kPegStart;
             update();
-            emit pegNotify(kPegRemoved, removed, old);
-            emit pegNotify(kSelectionChanged, m_gradient->GetPeg(m_selection), m_selection);
-            emit pegNotify(kGradientChanged, m_spare, -1);
+            Q_EMIT pegNotify(kPegRemoved, removed, old);
+            Q_EMIT pegNotify(kSelectionChanged, m_gradient->GetPeg(m_selection), m_selection);
+            Q_EMIT pegNotify(kGradientChanged, m_spare, -1);
         }
         break;
     case Qt::Key_Tab:
@@ -149,12 +149,12 @@ void CGradientCtrl::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
     case Qt::Key_Space:
-        if (onElement) emit pegNotify(kEditPeg, m_gradient->GetPeg(m_selection), m_selection);
+        if (onElement) Q_EMIT pegNotify(kEditPeg, m_gradient->GetPeg(m_selection), m_selection);
         break;
     case Qt::Key_Insert:
         if (onElement) {
             const CPeg& peg = m_gradient->GetPeg(m_selection);
-            emit newPegRequested(peg.position, peg.colour);
+            Q_EMIT newPegRequested(peg.position, peg.colour);
         }
         break;
     case Qt::Key_PageUp:
@@ -196,9 +196,9 @@ void CGradientCtrl::mouseDoubleClickEvent(QMouseEvent* event) {
     if (hit != kPegNone) {
         m_selection = hit;
         update();
-        emit pegNotify(kEditPeg, m_gradient->GetPeg(hit), hit);
+        Q_EMIT pegNotify(kEditPeg, m_gradient->GetPeg(hit), hit);
     } else {
-        emit newPegRequested(position, m_gradient->ColourFromPosition(position));
+        Q_EMIT newPegRequested(position, m_gradient->ColourFromPosition(position));
     }
 }
 

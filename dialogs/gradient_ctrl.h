@@ -42,7 +42,7 @@ public:
 
     QSize sizeHint() const override { return {266, 48}; }
 
-signals:
+Q_SIGNALS:
     // Codes 1, 3, 4, 6 and 7 with the peg concerned and its index.
     void pegNotify(int code, CPeg peg, int index);
     // Code 5: a new peg asked for at a position, with the colour there.

@@ -98,7 +98,7 @@ void CHistogramCtrl::sortMarkers() {
 void CHistogramCtrl::mousePressEvent(QMouseEvent* event) {
     const QPoint pt = event->position().toPoint();
     if (event->button() == Qt::RightButton) {
-        emit mouseNotify(kRightClick, pt);
+        Q_EMIT mouseNotify(kRightClick, pt);
         QWidget::mousePressEvent(event);
         return;
     }
@@ -117,10 +117,10 @@ void CHistogramCtrl::mousePressEvent(QMouseEvent* event) {
         }
         if (nearest && best < 2.0f) m_markers->selected = nearest;
         redraw();
-        emit markerNotify(kPicked, m_markers->selected);
+        Q_EMIT markerNotify(kPicked, m_markers->selected);
         m_moved = false;
     }
-    emit mouseNotify(kClick, pt);
+    Q_EMIT mouseNotify(kClick, pt);
     setFocus();
     QWidget::mousePressEvent(event);
 }
@@ -131,21 +131,21 @@ void CHistogramCtrl::mouseMoveEvent(QMouseEvent* event) {
         m_markers->selected->position = static_cast<float>(std::clamp(pos, 0.0, 1.0));
         sortMarkers();
         redraw();
-        emit markerNotify(kMoving, m_markers->selected);
+        Q_EMIT markerNotify(kMoving, m_markers->selected);
         m_moved = true;
     }
-    emit mouseNotify(kHover, QPoint());
+    Q_EMIT mouseNotify(kHover, QPoint());
     QWidget::mouseMoveEvent(event);
 }
 
 void CHistogramCtrl::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton && m_markers && m_markers->selected && m_moved)
-        emit markerNotify(kMoved, m_markers->selected);
+        Q_EMIT markerNotify(kMoved, m_markers->selected);
     QWidget::mouseReleaseEvent(event);
 }
 
 void CHistogramCtrl::mouseDoubleClickEvent(QMouseEvent* event) {
-    emit mouseNotify(event->button() == Qt::RightButton ? kRightDoubleClick : kDoubleClick, event->position().toPoint());
+    Q_EMIT mouseNotify(event->button() == Qt::RightButton ? kRightDoubleClick : kDoubleClick, event->position().toPoint());
     QWidget::mouseDoubleClickEvent(event);
 }
 
@@ -167,7 +167,7 @@ void CHistogramCtrl::keyPressEvent(QKeyEvent* event) {
     m_markers->selected->position = static_cast<float>(std::clamp(pos, 0.0, 1.0));
     sortMarkers();
     redraw();
-    emit markerNotify(kMoved, m_markers->selected);
+    Q_EMIT markerNotify(kMoved, m_markers->selected);
     m_moved = true;
 }
 

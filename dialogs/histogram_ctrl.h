@@ -44,7 +44,7 @@ public:
 
     QSize sizeHint() const override { return {266, 120}; }
 
-signals:
+Q_SIGNALS:
     // Codes 1, 3 and 4 with the selected marker (null when none is selected).
     void markerNotify(int code, std::shared_ptr<CMarker> marker);
     // The mouse codes with the point in client coordinates; hover carries no point.

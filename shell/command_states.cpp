@@ -33,9 +33,10 @@ void updateCommandStates(ActionRegistry& r, const CommandStateInput& in) {
     for (const char* c : {cmd::FileOpen, cmd::FileSave, cmd::FileSaveAs, cmd::LoadROI, cmd::AppExit,
                           cmd::AutomaticThreshold, cmd::FillHoles, cmd::RemoveBorder, cmd::RemoveSmall,
                           cmd::GaussianFilter, cmd::GetObjectFeatures, cmd::NewClass, cmd::SplitCell, cmd::MergeCell,
-                          cmd::FavoritesFolder, cmd::AppAbout, cmd::VisitShowroom, cmd::VisitShop})
+                          cmd::FavoritesFolder, cmd::AppAbout, cmd::VisitShowroom, cmd::VisitShop,
+                          cmd::ManualThreshold})
         enable(r, c, true);
-    for (const char* c : {cmd::ManualThreshold, cmd::NewRuleClass, cmd::FeaturesSetup})
+    for (const char* c : {cmd::NewRuleClass, cmd::FeaturesSetup})
         enable(r, c, in.dialogsAvailable);
 
     QAction* fit = r.action(cmd::FitToWindow);

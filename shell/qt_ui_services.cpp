@@ -1,5 +1,7 @@
 #include "shell/qt_ui_services.h"
 
+#include "dialogs/manual_thresholding_dialog.h"
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -67,5 +69,7 @@ std::optional<std::string> QtUiServices::chooseSaveFile(const std::string& title
     if (path.isEmpty()) return std::nullopt;
     return path.toStdString();
 }
+
+bool QtUiServices::runManualThreshold(CQuadrelDoc& doc) { return runManualThresholdCommand(doc, m_window); }
 
 } // namespace quadrel

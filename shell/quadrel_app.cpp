@@ -8,9 +8,13 @@
 #include "shell/logging.h"
 #include "shell/main_frame.h"
 #include "shell/registration.h"
+#include "automation/quadrel_automation.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QFileInfo>
 #include <QItemSelectionModel>
 #include <QTimer>
 #include <cstdio>
@@ -83,12 +87,40 @@ int runQuadrel(int argc, char** argv) {
         return 2;
     }
 
+    // One program per desktop session: a second start hands its file to the one that runs and ends.
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    const bool nameTaken = bus.isConnected() && bus.interface() &&
+                           bus.interface()->isServiceRegistered(QuadrelAutomation::kService).value();
+    if (nameTaken) {
+        QString why;
+        if (files.isEmpty()) {
+            std::fprintf(stderr, "quadrel: the program is running already\n");
+            return 0;
+        }
+        const QString path = QFileInfo(files.front()).absoluteFilePath();
+        if (QuadrelAutomation::handOver(bus, path, why)) {
+            spdlog::info("handed {} to the running program", path.toStdString());
+            return 0;
+        }
+        std::fprintf(stderr, "quadrel: %s\n", qPrintable(why));
+        return 1;
+    }
+
     CQuadrelDoc doc;
     // The properties are read whether or not a file is opened: the window writes them back when it
     // closes, and defaults would otherwise overwrite the user's settings.
     doc.ReadProperties();
     CMainFrame frame(doc);
     frame.show();
+    // The open document on the session bus, for other programs.
+    QuadrelAutomation automation([&doc] { return &doc; });
+    automation.setOpenFileHandler([&frame](const QString& path) {
+        frame.raise();
+        frame.activateWindow();
+        return frame.openFile(path);
+    });
+    QString busError;
+    if (!automation.registerOn(bus, true, busError)) spdlog::warn("no automation interface: {}", busError.toStdString());
     if (!files.isEmpty() && !frame.openFile(files.front())) {
         spdlog::error("the file given on the command line could not be opened; ending");
         return 1;

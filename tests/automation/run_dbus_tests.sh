@@ -23,6 +23,15 @@ dbus-run-session -- bash -c '
   done
   /usr/bin/python3 "$3" "$2" "$1" "$QUADREL_TEST_WORK"
   status=$?
+  # A second start of the program hands its file to the running one and ends.
+  if [ $status -eq 0 ] && [ "$(basename "$0")" = quadrel ]; then
+    cp "$2" "$QUADREL_TEST_WORK/second.png"
+    if timeout 60 "$0" "$QUADREL_TEST_WORK/second.png" > "$QUADREL_TEST_WORK/second.log" 2>&1; then
+      echo "ok   a second start hands its file over"
+    else
+      echo "FAIL a second start hands its file over"; cat "$QUADREL_TEST_WORK/second.log"; status=1
+    fi
+  fi
   kill -0 $pid 2>/dev/null || { echo "the document host died"; cat "$QUADREL_TEST_WORK/host.log"; status=1; }
   kill $pid 2>/dev/null
   exit $status
