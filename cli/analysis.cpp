@@ -2,6 +2,8 @@
 
 #include "cli/image_input.h"
 #include "core/threshold.h"
+#include "dialogs/query_rules.h"
+#include "dialogs/stream_file.h"
 #include "persistence/ddm_layout.h"
 
 #include <chrono>
@@ -34,6 +36,8 @@ int integer(const std::string& text, const std::string& option) {
 std::vector<OptionSpec> analysisOptions() {
     return {
         {"features", "LIST", "default, all, or feature names separated by commas"},
+        {"features-file", "F.fts", "the features of a feature-list file"},
+        {"rule", "RULE.slt", "add the classes a class rule file makes", true},
         {"bright", "", "objects are brighter than the background"},
         {"dark", "", "objects are darker than the background (the default)"},
         {"threshold", "LO:HI", "threshold the grey levels LO to HI instead of the automatic level"},
@@ -84,6 +88,11 @@ AnalysisPlan planFrom(const Invocation& inv) {
     if (inv.has("class")) p.classes = inv.options.at("class");
     p.features = inv.valueOr("features", "default");
     p.timings = inv.has("timings");
+    if (inv.has("features-file")) {
+        if (inv.has("features")) throw UsageError("--features and --features-file exclude each other");
+        p.featuresFile = inv.value("features-file");
+    }
+    if (inv.has("rule")) p.rules = inv.options.at("rule");
     if (p.features != "default" && p.features != "all") {
         size_t start = 0;
         while (start <= p.features.size()) {
@@ -97,9 +106,16 @@ AnalysisPlan planFrom(const Invocation& inv) {
 }
 
 FeatureList featuresFor(const AnalysisPlan& plan, const CQuadrelDoc& doc) {
-    if (plan.features == "default") return *doc.GetFeatures();
     FeatureList list;
     int32_t pos = 0;
+    if (!plan.featuresFile.empty()) {
+        TSetOfFeatures set;
+        const StreamReadResult r = readObjectFile(plan.featuresFile, set);
+        if (!r.ok()) throw std::runtime_error(plan.featuresFile + ": " + streamReadMessage(r, "feature-list file"));
+        for (const TFeature& f : set) list[pos++] = f;
+        return list;
+    }
+    if (plan.features == "default") return *doc.GetFeatures();
     if (plan.features == "all") {
         for (int32_t id = 1; id <= 62; ++id) list[pos++] = TFeature(id);
         return list;
@@ -155,6 +171,12 @@ Analysis analyse(const std::string& path, const AnalysisPlan& plan) {
     if (plan.fillHoles) doc->OnFillHoles();
     check();
     if (!plan.roiFile.empty() && !doc->LoadROI(plan.roiFile, error)) throw std::runtime_error(error);
+    for (const std::string& file : plan.rules) {
+        TQueryQueue rule;
+        const StreamReadResult r = rule.load(file);
+        if (!r.ok()) throw std::runtime_error(file + ": " + streamReadMessage(r, "class rule file"));
+        doc->AddRuleClasses(rule);
+    }
     if (!plan.classes.empty()) {
         for (const std::string& c : plan.classes)
             if (!doc->ClassExists(c)) throw std::runtime_error("there is no class '" + c + "'");

@@ -28,6 +28,8 @@ struct AnalysisPlan {
     std::vector<std::string> classes;
     std::string features = "default";
     bool timings = false;
+    std::string featuresFile; // a feature-list file instead of --features
+    std::vector<std::string> rules; // class rule files whose classes are added
 };
 AnalysisPlan planFrom(const Invocation& inv);
 

@@ -1,6 +1,8 @@
 // The cell and class commands: a class from the selection, splitting and merging cells.
 #include "document/quadrel_doc.h"
 
+#include "dialogs/query_rules.h"
+
 #include <algorithm>
 
 namespace quadrel {
@@ -9,6 +11,12 @@ void CQuadrelDoc::OnNewClass() {
     if (!m_selection || m_selection->empty()) return;
     m_selection->setName(kSelectionClass);
     AddClass(*m_selection);
+}
+
+void CQuadrelDoc::AddRuleClasses(const TQueryQueue& rule) {
+    const std::vector<TCellIdList> lists = rule.evaluate(*m_cells, CalibrationScale());
+    for (auto it = lists.rbegin(); it != lists.rend(); ++it) AddClass(*it);
+    UpdateAllViews(nullptr, kHintRuleClasses);
 }
 
 void CQuadrelDoc::OnSplitCell() {

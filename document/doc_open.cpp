@@ -67,6 +67,12 @@ bool CQuadrelDoc::OpenPicture(BitmapPtr image, const std::string& name, std::str
 
 bool CQuadrelDoc::OnOpenDocument(const std::string& path, std::string& error) {
     BusyScope busy(*m_ui, "Opening " + path);
+    // Reading a pipe or a device could block for ever: only regular files are opened.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) {
+        error = std::filesystem::exists(path, ec) ? "not a regular file" : "no such file";
+        return false;
+    }
     if (isDdmDocument(path)) {
         DdmContent content;
         if (readDdm(path, temporaryFolder(), content, error)) {

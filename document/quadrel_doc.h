@@ -134,6 +134,9 @@ public:
     void InstallLabelImage(BitmapPtr labels);
 
     // Cell and class commands.
+    // Evaluates a class rule on the cells with the document's calibration and adds every class it makes,
+    // last first; then hint 5.
+    void AddRuleClasses(const class TQueryQueue& rule);
     void OnNewClass();
     void OnSplitCell();
     void OnMergeCell();

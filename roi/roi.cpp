@@ -5,6 +5,7 @@
 #include <pugixml.hpp>
 
 #include <cmath>
+#include <filesystem>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -188,6 +189,11 @@ bool CROI::LoadFromText(const std::string& xml, const std::string& name, std::st
 }
 
 bool CROI::Load(const std::string& path, std::string& error) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) {
+        error = path + (std::filesystem::exists(path, ec) ? ": not a regular file" : ": no such file");
+        return false;
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         error = path + ": cannot open the file: " + std::strerror(errno);

@@ -1,4 +1,6 @@
 // quadrel-cli end to end: run the tool on small pictures and read its tables back.
+#include "dialogs/query_rules.h"
+#include "dialogs/stream_file.h"
 #include "document/quadrel_doc.h"
 #include "platform/codec_png.h"
 
@@ -38,6 +40,16 @@ CliRun runCli(const std::string& args) {
     r.err = ss.str();
     fs::remove(errFile);
     return r;
+}
+
+std::string csvQuote(const std::string& text) {
+    if (text.find_first_of(",\"") == std::string::npos) return text;
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    return out + "\"";
 }
 
 std::vector<std::vector<std::string>> csv(const std::string& text) {
@@ -175,6 +187,30 @@ TEST_F(Fixture, SeveralFilesBadFilesAndUsageErrors) {
     const CliRun sample = runCli("measure");
     EXPECT_EQ(sample.status, 0);
     EXPECT_GT(csv(sample.out).size(), 20u);
+}
+
+TEST_F(Fixture, RuleAndFeatureFiles) {
+    // "Area > 0.5" in square millimetres at 10 pixels per millimetre: only the 84-pixel cell passes.
+    TQueryQueue rule;
+    rule.append(TQueryCommand::comparison(TFeature(2), QueryOperation::Greater, "0.5"));
+    const std::string slt = (dir / "big.slt").string();
+    ASSERT_TRUE(rule.save(slt));
+    const CliRun classes = runCli("classes --rule " + slt + " " + png);
+    ASSERT_EQ(classes.status, 0) << classes.err;
+    const std::string name = rule.at(0).text;
+    EXPECT_NE(classes.out.find(csvQuote(name) + ",1,4278190082"), std::string::npos) << classes.out;
+
+    const std::string fts = (dir / "list.fts").string();
+    ASSERT_TRUE(writeObjectFile(fts, TSetOfFeatures{TFeature(55), TFeature(2)}));
+    const auto rows = csv(runCli("measure --features-file " + fts + " " + png).out);
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows[0], (std::vector<std::string>{"Id", "Elongation(EC)", "Area"}));
+
+    std::ofstream(dir / "junk.slt") << "junk";
+    const CliRun bad = runCli("classes --rule " + (dir / "junk.slt").string() + " " + png);
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_NE(bad.err.find("junk.slt"), std::string::npos);
+    EXPECT_EQ(runCli("measure --features Area --features-file " + fts + " " + png).status, 2);
 }
 
 TEST_F(Fixture, SavedDocumentMeasuresLikeItsSource) {
