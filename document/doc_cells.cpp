@@ -19,6 +19,8 @@ void CQuadrelDoc::AddRuleClasses(const TQueryQueue& rule) {
     UpdateAllViews(nullptr, kHintRuleClasses);
 }
 
+void CQuadrelDoc::OnNewRuleClass() { m_ui->runClassSetup(*this); }
+
 void CQuadrelDoc::OnSplitCell() {
     BusyScope busy(*m_ui, "Splitting cells");
     std::vector<uint32_t> background;

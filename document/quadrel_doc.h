@@ -138,6 +138,9 @@ public:
     // last first; then hint 5.
     void AddRuleClasses(const class TQueryQueue& rule);
     void OnNewClass();
+    // "New...": the class setup dialog edits a rule; on OK the program adds the rule's classes
+    // (AddRuleClasses).
+    void OnNewRuleClass();
     void OnSplitCell();
     void OnMergeCell();
     void OnFeaturesSetup();

@@ -263,6 +263,7 @@ void CMainFrame::connectCommands() {
     onDoc(cmd::SplitCell, [](CQuadrelDoc& d) { d.OnSplitCell(); });
     onDoc(cmd::MergeCell, [](CQuadrelDoc& d) { d.OnMergeCell(); });
     onDoc(cmd::FeaturesSetup, [](CQuadrelDoc& d) { d.OnFeaturesSetup(); });
+    onDoc(cmd::NewRuleClass, [](CQuadrelDoc& d) { d.OnNewRuleClass(); });
     connect(r.action(cmd::AppExit), &QAction::triggered, this, &QWidget::close);
 
     // The bar toggles: the action shows and hides the bar, the bar keeps the check mark in step.

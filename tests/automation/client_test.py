@@ -71,6 +71,20 @@ def _():
     assert open(ddm, "rb").read(8) == b"\xd0\xcf\x11\xe0\xa1\xb1\x1a\xe1"
 
 
+@check("the written image holds the source pixels")
+def _():
+    try:
+        from PIL import Image
+    except ImportError:
+        print("skip pixel comparison: python3-pil is missing")
+        return
+    got = os.path.join(work, "pixels.bmp")
+    assert bool(q.GetImage(got))
+    a = Image.open(picture).convert("RGB")
+    b = Image.open(got).convert("RGB")
+    assert a.size == b.size and a.tobytes() == b.tobytes()
+
+
 @check("GetFeatures of all cells equals the command-line table")
 def _():
     values = [float(v) for v in q.GetFeatures("_all_cells_", "Area")]
