@@ -24,18 +24,18 @@ Invocation parseArguments(const CommandSpec& command, const std::vector<std::str
             name.resize(eq);
             inlineValue = true;
         }
-        const OptionSpec* spec = nullptr;
+        const OptionSpec* option = nullptr;
         for (const OptionSpec& o : command.options)
-            if (o.name == name) spec = &o;
-        if (!spec) throw UsageError("unknown option --" + name + " for '" + command.name + "'");
-        if (spec->valueName.empty()) {
+            if (o.name == name) option = &o;
+        if (!option) throw UsageError("unknown option --" + name + " for '" + command.name + "'");
+        if (option->valueName.empty()) {
             if (inlineValue) throw UsageError("option --" + name + " takes no value");
         } else if (!inlineValue) {
-            if (i + 1 >= args.size()) throw UsageError("option --" + name + " needs " + spec->valueName);
+            if (i + 1 >= args.size()) throw UsageError("option --" + name + " needs " + option->valueName);
             value = args[++i];
         }
         auto& slot = inv.options[name];
-        if (!slot.empty() && !spec->repeatable) throw UsageError("option --" + name + " given twice");
+        if (!slot.empty() && !option->repeatable) throw UsageError("option --" + name + " given twice");
         slot.push_back(value);
     }
     if (inv.arguments.size() < command.minArguments)
