@@ -34,10 +34,8 @@ void updateCommandStates(ActionRegistry& r, const CommandStateInput& in) {
                           cmd::AutomaticThreshold, cmd::FillHoles, cmd::RemoveBorder, cmd::RemoveSmall,
                           cmd::GaussianFilter, cmd::GetObjectFeatures, cmd::NewClass, cmd::SplitCell, cmd::MergeCell,
                           cmd::FavoritesFolder, cmd::AppAbout, cmd::VisitShowroom, cmd::VisitShop,
-                          cmd::ManualThreshold})
+                          cmd::ManualThreshold, cmd::NewRuleClass, cmd::FeaturesSetup})
         enable(r, c, true);
-    for (const char* c : {cmd::NewRuleClass, cmd::FeaturesSetup})
-        enable(r, c, in.dialogsAvailable);
 
     QAction* fit = r.action(cmd::FitToWindow);
     fit->setEnabled(hasImage);

@@ -1,6 +1,7 @@
 #include "shell/qt_ui_services.h"
 
 #include "dialogs/manual_thresholding_dialog.h"
+#include "dialogs/setup_dialogs.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -71,5 +72,7 @@ std::optional<std::string> QtUiServices::chooseSaveFile(const std::string& title
 }
 
 bool QtUiServices::runManualThreshold(CQuadrelDoc& doc) { return runManualThresholdCommand(doc, m_window); }
+bool QtUiServices::runClassSetup(CQuadrelDoc& doc) { return runClassSetupCommand(doc, m_window); }
+bool QtUiServices::runFeaturesSetup(CQuadrelDoc& doc) { return runFeaturesSetupCommand(doc, m_window); }
 
 } // namespace quadrel

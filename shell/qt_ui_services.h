@@ -10,8 +10,8 @@ class QWidget;
 namespace quadrel {
 
 // The document's UI services in the desktop program: the wait cursor with a status-bar text for long
-// steps, message boxes, file dialogs and the manual thresholding dialog. The class setup and features
-// setup dialogs are not part of the program yet, so those requests are declined.
+// steps, message boxes, file dialogs, and the class setup, features setup and manual thresholding
+// dialogs.
 class QtUiServices : public UiServices {
 public:
     explicit QtUiServices(QWidget* window = nullptr) : m_window(window) {}
@@ -22,6 +22,8 @@ public:
     void endBusy() override;
     void showMessage(MessageKind kind, const std::string& text) override;
     bool runManualThreshold(CQuadrelDoc& doc) override;
+    bool runClassSetup(CQuadrelDoc& doc) override;
+    bool runFeaturesSetup(CQuadrelDoc& doc) override;
     std::optional<std::string> chooseOpenFile(const std::string& title, const std::string& filter,
                                               const std::string& initialDir) override;
     std::optional<std::string> chooseSaveFile(const std::string& title, const std::string& filter,

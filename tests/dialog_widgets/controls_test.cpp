@@ -156,6 +156,7 @@ private slots:
 };
 
 QObject* makeThresholdingTest();
+QObject* makeSetupDialogsTest();
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -164,6 +165,8 @@ int main(int argc, char** argv) {
     failures += QTest::qExec(&controls, argc, argv);
     std::unique_ptr<QObject> thresholding(makeThresholdingTest());
     failures += QTest::qExec(thresholding.get(), argc, argv);
+    std::unique_ptr<QObject> setup(makeSetupDialogsTest());
+    failures += QTest::qExec(setup.get(), argc, argv);
     return failures == 0 ? 0 : 1;
 }
 
