@@ -15,6 +15,15 @@
 
 using namespace quadrel;
 
+// With QUADREL_SCREENSHOTS set to a folder, the dialogs as the tests leave them are saved there.
+static void screenshot(QWidget& w, const char* name) {
+    const QByteArray dir = qgetenv("QUADREL_SCREENSHOTS");
+    if (dir.isEmpty()) return;
+    w.show();
+    QTest::qWait(200);
+    w.grab().save(QString::fromUtf8(dir) + "/" + name);
+}
+
 class SetupDialogsTest : public QObject {
     Q_OBJECT
 private slots:
@@ -44,6 +53,7 @@ private slots:
             d.valueBox()->setText("2");
             d.onAdd();
             d.onAnd();
+            screenshot(d, "class-setup.png");
             return d.ruleList()->count() == 3 ? int(QDialog::Accepted) : int(QDialog::Rejected);
         });
         QVERIFY(ok);
@@ -76,6 +86,7 @@ private slots:
                 items.front()->setSelected(true);
                 d.onAddSelected();
             }
+            screenshot(d, "features-setup.png");
             return int(QDialog::Accepted);
         });
         QVERIFY(ok);

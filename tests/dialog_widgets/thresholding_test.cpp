@@ -15,6 +15,15 @@
 
 using namespace quadrel;
 
+// With QUADREL_SCREENSHOTS set to a folder, the dialogs as the tests leave them are saved there.
+static void screenshot(QWidget& w, const char* name) {
+    const QByteArray dir = qgetenv("QUADREL_SCREENSHOTS");
+    if (dir.isEmpty()) return;
+    w.show();
+    QTest::qWait(200);
+    w.grab().save(QString::fromUtf8(dir) + "/" + name);
+}
+
 namespace {
 
 BitmapPtr sample() {
@@ -55,6 +64,7 @@ private slots:
             lower = d.spin(0)->value();
             upper = d.spin(1)->value();
             hysteresisSpinsEnabled = d.spin(2)->isEnabled();
+            screenshot(d, "thresholding.png");
             return int(QDialog::Accepted);
         });
         QVERIFY(sawPreview);
