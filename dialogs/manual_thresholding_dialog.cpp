@@ -11,8 +11,12 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QComboBox>
 #include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
 #include <QSpinBox>
+#include <QSignalBlocker>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -72,6 +76,31 @@ CManualThresholdingDialog::CManualThresholdingDialog(CQuadrelDoc* doc, QWidget* 
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
+    // The stack of thresholds: the channel of the current one, and more thresholds with an operation.
+    auto* stackBox = new QGroupBox(QStringLiteral("Thresholds"), this);
+    auto* sGrid = new QGridLayout(stackBox);
+    m_channelBox = new QComboBox(stackBox);
+    for (int c = 0; c < 7; ++c) m_channelBox->addItem(QString::fromLatin1(channelName(c)), c);
+    m_operationBox = new QComboBox(stackBox);
+    for (int op : {kOpIntersection, kOpUnion, kOpXor, kOpDifference, kOpComplement})
+        m_operationBox->addItem(QString::fromLatin1(operationName(op)), op);
+    m_stackList = new QListWidget(stackBox);
+    m_stackList->setMaximumHeight(70);
+    auto* addButton = new QPushButton(QStringLiteral("Add threshold"), stackBox);
+    auto* removeButton = new QPushButton(QStringLiteral("Remove"), stackBox);
+    sGrid->addWidget(new QLabel(QStringLiteral("Channel:"), stackBox), 0, 0);
+    sGrid->addWidget(m_channelBox, 0, 1);
+    sGrid->addWidget(m_operationBox, 0, 2);
+    sGrid->addWidget(addButton, 0, 3);
+    sGrid->addWidget(m_stackList, 1, 0, 1, 3);
+    sGrid->addWidget(removeButton, 1, 3, Qt::AlignTop);
+    connect(m_channelBox, &QComboBox::activated, this, [this](int i) { setChannel(m_channelBox->itemData(i).toInt()); });
+    connect(addButton, &QPushButton::clicked, this, [this] {
+        addThreshold(m_channelBox->currentData().toInt(), m_operationBox->currentData().toInt());
+    });
+    connect(removeButton, &QPushButton::clicked, this, [this] { removeThreshold(m_stackList->currentRow()); });
+    connect(m_stackList, &QListWidget::currentRowChanged, this, [this](int row) { selectThreshold(row); });
+
     auto* lower = new QHBoxLayout;
     lower->addWidget(threshold, 1);
     lower->addWidget(hyst, 2);
@@ -79,6 +108,7 @@ CManualThresholdingDialog::CManualThresholdingDialog(CQuadrelDoc* doc, QWidget* 
     layout->addWidget(m_histogram, 1);
     layout->addWidget(m_colourBar);
     layout->addLayout(lower);
+    layout->addWidget(stackBox);
     layout->addWidget(buttons);
 
     // A spin's arrows move the marker at once; the preview follows once the user stops.
@@ -118,7 +148,80 @@ CManualThresholdingDialog::CManualThresholdingDialog(CQuadrelDoc* doc, QWidget* 
     copy->name = "Channel: " + std::to_string(m_stack->items.size());
     m_current = copy;
     onHysteresisChanged();
+    m_channelBox->setCurrentIndex(m_current->channel);
+    refreshStackList();
     m_initialised = true;
+}
+
+void CManualThresholdingDialog::refreshStackList() {
+    const QSignalBlocker block(m_stackList);
+    m_stackList->clear();
+    int currentRow = -1;
+    for (size_t i = 0; i < m_stack->items.size(); ++i) {
+        const auto& t = m_stack->items[i];
+        m_stackList->addItem(QStringLiteral("%1  %2  %3")
+                                 .arg(QString::fromStdString(t->name), QString::fromLatin1(channelName(t->channel)),
+                                      QString::fromLatin1(operationName(t->operation))));
+        if (t == m_current) currentRow = static_cast<int>(i);
+    }
+    m_stackList->setCurrentRow(currentRow);
+}
+
+void CManualThresholdingDialog::setChannel(int channel) {
+    if (channel < 0 || channel > 6 || channel == m_current->channel) return;
+    m_current->channel = channel;
+    channelSetUp();
+    refreshStackList();
+    fullUpdate();
+}
+
+void CManualThresholdingDialog::addThreshold(int channel, int operation) {
+    auto t = std::make_shared<CThresholdObject>(0.25f, 0.75f);
+    t->channel = std::clamp(channel, 0, 6);
+    t->operation = operation;
+    t->setColour(kDefaultColour & 0x00FFFFFFu);
+    m_stack->items.push_back(t);
+    t->name = "Channel: " + std::to_string(m_stack->items.size());
+    m_current = t;
+    {
+        const QSignalBlocker block(m_hysteresis);
+        m_hysteresis->setChecked(false);
+    }
+    m_spins[2]->setEnabled(false);
+    m_spins[3]->setEnabled(false);
+    m_channelBox->setCurrentIndex(t->channel);
+    channelSetUp();
+    refreshStackList();
+    fullUpdate();
+}
+
+void CManualThresholdingDialog::selectThreshold(int index) {
+    if (index < 0 || index >= static_cast<int>(m_stack->items.size())) return;
+    const auto& t = m_stack->items[static_cast<size_t>(index)];
+    if (t == m_current) return;
+    m_current = t;
+    {
+        const QSignalBlocker block(m_hysteresis);
+        m_hysteresis->setChecked(t->withHysteresis());
+    }
+    m_spins[2]->setEnabled(t->withHysteresis());
+    m_spins[3]->setEnabled(t->withHysteresis());
+    m_channelBox->setCurrentIndex(t->channel);
+    channelSetUp();
+    fullUpdate();
+}
+
+void CManualThresholdingDialog::removeThreshold(int index) {
+    if (index <= 0 || index >= static_cast<int>(m_stack->items.size())) return;
+    const bool wasCurrent = m_stack->items[static_cast<size_t>(index)] == m_current;
+    m_stack->items.erase(m_stack->items.begin() + index);
+    if (wasCurrent) {
+        m_current = m_stack->items[static_cast<size_t>(index - 1)];
+        m_channelBox->setCurrentIndex(m_current->channel);
+        channelSetUp();
+    }
+    refreshStackList();
+    fullUpdate();
 }
 
 void CManualThresholdingDialog::setRange(float lower, float upper) {
@@ -176,6 +279,7 @@ void CManualThresholdingDialog::channelSetUp() {
 void CManualThresholdingDialog::fullUpdate() {
     // The marker form of the lookup table follows every change of the markers, so the preview (and the
     // mask kept on OK) is always what the markers show.
+    for (const auto& t : m_stack->items) t->buildLookupTable();
     m_current->buildLookupTable();
     applyStackToPreview();
     spinsFromRoles();

@@ -11,6 +11,9 @@ class QCheckBox;
 class QLabel;
 class QSpinBox;
 class QTimer;
+class QComboBox;
+class QListWidget;
+class QPushButton;
 
 namespace quadrel {
 
@@ -44,6 +47,19 @@ public:
     // A spin stopped moving: the preview follows.
     void finishSpinScroll() { fullUpdate(); }
 
+    // Beyond the single grey threshold: the channel of the current threshold, and further thresholds
+    // combined with the ones before them by an operation. Without these choices the dialog keeps to its
+    // one grey "SET" threshold.
+    QComboBox* channelBox() const { return m_channelBox; }
+    QComboBox* operationBox() const { return m_operationBox; }
+    QListWidget* stackList() const { return m_stackList; }
+    void setChannel(int channel);
+    // Appends a threshold on the chosen channel with the chosen operation and makes it the current one.
+    void addThreshold(int channel, int operation);
+    // Makes a threshold of the stack the current one; the first one cannot be removed.
+    void selectThreshold(int index);
+    void removeThreshold(int index);
+
 protected:
     void showEvent(QShowEvent* event) override;
 
@@ -53,6 +69,7 @@ private:
     void applyStackToPreview();
     void spinsFromRoles();
     void onSpinChanged(int role, int value);
+    void refreshStackList();
     int roleIndex(int role) const;
 
     CQuadrelDoc* m_doc;
@@ -64,6 +81,9 @@ private:
     QSpinBox* m_spins[4] = {};
     QCheckBox* m_hysteresis = nullptr;
     QTimer* m_scrollEnd = nullptr;
+    QComboBox* m_channelBox = nullptr;
+    QComboBox* m_operationBox = nullptr;
+    QListWidget* m_stackList = nullptr;
     bool m_settingSpins = false;
     bool m_initialised = false;
 };

@@ -7,6 +7,7 @@
 #include "resources/sample_image.h"
 
 #include <QCheckBox>
+#include <QListWidget>
 #include <QSpinBox>
 #include <QTest>
 
@@ -127,6 +128,38 @@ private slots:
         uint64_t autoPixels = 0;
         for (const TCellBaseFeature& r : *automatic.GetCells()) autoPixels += r.area;
         QVERIFY(pixels < autoPixels);
+    }
+
+    void stackedThresholdsCombineByTheirOperation() {
+        CQuadrelDoc doc;
+        std::string error;
+        QVERIFY(doc.OpenPicture(sample(), "sample", error));
+        size_t stackSize = 0;
+        int listRows = 0;
+        bool redHistogram = false;
+        const bool replaced = runManualThresholdCommand(doc, nullptr, [&](CManualThresholdingDialog& d) {
+            d.setChannel(kChannelRed);
+            const auto red = doc.GetHistogram(kSlotRed);
+            redHistogram = d.currentThreshold()->channel == kChannelRed &&
+                           d.currentThreshold()->source == doc.GetImage(kSlotRed) && red != nullptr;
+            d.setChannel(kChannelGrey);
+            // Grey at most 60, intersected with the first threshold (grey up to the automatic level).
+            d.addThreshold(kChannelGrey, kOpIntersection);
+            d.spin(0)->setValue(0);
+            d.spin(1)->setValue(60);
+            d.finishSpinScroll();
+            stackSize = d.stack().items.size();
+            listRows = d.stackList()->count();
+            return int(QDialog::Accepted);
+        });
+        QVERIFY(redHistogram);
+        QCOMPARE(stackSize, size_t(2));
+        QCOMPARE(listRows, 2);
+        QVERIFY(replaced);
+        CQuadrelDoc single;
+        QVERIFY(single.OpenPicture(sample(), "sample", error));
+        QVERIFY(single.ManualThreshold(0, 60));
+        QVERIFY(sameLabels(*doc.GetImage(kSlotLabels), *single.GetImage(kSlotLabels)));
     }
 };
 
