@@ -11,19 +11,12 @@
 #include <QSpinBox>
 #include <QTest>
 
+#include "screenshot.h"
+
 #include <cstring>
 #include <filesystem>
 
 using namespace quadrel;
-
-// With QUADREL_SCREENSHOTS set to a folder, the dialogs as the tests leave them are saved there.
-static void screenshot(QWidget& w, const char* name) {
-    const QByteArray dir = qgetenv("QUADREL_SCREENSHOTS");
-    if (dir.isEmpty()) return;
-    w.show();
-    QTest::qWait(200);
-    w.grab().save(QString::fromUtf8(dir) + "/" + name);
-}
 
 namespace {
 
