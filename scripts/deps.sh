@@ -10,7 +10,7 @@ packages=(
   zlib1g-dev libpng-dev libjpeg62-turbo-dev libtiff-dev libtiff-tools
   libboost-filesystem-dev libspdlog-dev libfmt-dev libpugixml-dev libgsf-1-dev libxlsxwriter-dev
   qt6-base-dev qt6-base-dev-tools libqt6svg6
-  dbus dbus-x11 python3-dbus python3-pil libglib2.0-bin
+  dbus dbus-daemon dbus-x11 python3 python3-dbus python3-pil libglib2.0-bin
   python3-olefile
   xvfb xauth fonts-dejavu-core
 )
