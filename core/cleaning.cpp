@@ -35,12 +35,7 @@ void reconstruct(uint8_t* seed, int seedStride, uint8_t* mask, int maskStride, i
         for (int x = 1; x < w - 1; ++x) {
             if (S(x, y) == 0 && M(x, y) == 0) continue;
             const uint32_t nb[4] = {above[x + 1], above[x], above[x - 1], row[x - 1]};
-            uint32_t mine = 0;
-            for (uint32_t v : nb)
-                if (v != 0) {
-                    mine = v;
-                    break;
-                }
+            uint32_t mine = firstLabelled(nb);
             if (mine == 0) {
                 mine = eq.add();
             } else {

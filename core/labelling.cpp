@@ -28,12 +28,7 @@ LabelResult labelMask(Bitmap& mask, uint32_t maxLabels) {
             if (row[x] == 0) continue;
             // Already visited neighbours in the scan's order: NE, N, NW, W.
             const uint32_t nb[4] = {above[x + 1], above[x], above[x - 1], row[x - 1]};
-            uint32_t mine = 0;
-            for (uint32_t v : nb)
-                if (v != 0) {
-                    mine = v;
-                    break;
-                }
+            uint32_t mine = firstLabelled(nb);
             if (mine == 0) {
                 if (eq.count() >= maxLabels) {
                     result.status = LabelStatus::TooManyLabels;
@@ -90,12 +85,7 @@ LabelResult relabelWithBackground(Bitmap& labels, const std::vector<uint32_t>& b
         for (int x = 1; x < w - 1; ++x) {
             if (isBackground(row[x])) continue;
             const uint32_t nb[4] = {above[x + 1], above[x], above[x - 1], idx[x - 1]};
-            uint32_t mine = 0;
-            for (uint32_t v : nb)
-                if (v != 0) {
-                    mine = v;
-                    break;
-                }
+            uint32_t mine = firstLabelled(nb);
             if (mine == 0) {
                 do {
                     if (counter == 0xFFFFFFFFu || eq.count() >= maxLabels) {

@@ -44,4 +44,11 @@ private:
     std::vector<uint32_t> m_parent;
 };
 
+// The first non-zero of the already visited neighbours NE, N, NW, W: the label a pixel takes in the scan.
+inline uint32_t firstLabelled(const uint32_t (&nb)[4]) {
+    for (uint32_t v : nb)
+        if (v != 0) return v;
+    return 0;
+}
+
 } // namespace quadrel
